@@ -1,0 +1,67 @@
+#include "cli/cli_log.h"
+
+#include <cstdio>
+
+#include <unistd.h>
+
+namespace sv::cli {
+
+namespace {
+constexpr auto kRedrawInterval = std::chrono::milliseconds(50);
+constexpr std::size_t kLiveColumns = 78;
+}  // namespace
+
+CliLog::CliLog() : live_(::isatty(STDERR_FILENO) == 1) {}
+
+CliLog::~CliLog() { clearLiveLine(); }
+
+void CliLog::show(const std::string& text) {
+    text_ = text;
+    if (!live_) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastDraw_ < kRedrawInterval) {
+        return;
+    }
+    lastDraw_ = now;
+    const auto start = text_.rfind('\n');
+    std::string last = text_.substr(start == std::string::npos ? 0 : start + 1);
+    if (last.size() > kLiveColumns) {
+        last.erase(0, last.size() - kLiveColumns);
+    }
+    std::fprintf(stderr, "\r%s\x1b[K", last.c_str());
+    std::fflush(stderr);
+    liveShown_ = true;
+}
+
+void CliLog::clearLiveLine() {
+    if (liveShown_) {
+        std::fprintf(stderr, "\r\x1b[K");
+        std::fflush(stderr);
+        liveShown_ = false;
+    }
+}
+
+void CliLog::print() {
+    clearLiveLine();
+    if (!text_.empty()) {
+        std::fputs(unixLines(text_).c_str(), stdout);
+        std::fputc('\n', stdout);
+    }
+    std::fflush(stdout);
+}
+
+std::string unixLines(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+}  // namespace sv::cli

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace sv::cli {
+
+// Exit statuses: 0 success, 1 the operation failed (nothing loaded, a save not written),
+// 2 wrong usage (CLI11's own parse errors exit with 2 as well).
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+// One function per subcommand; each registers itself and sets `exitCode` when it runs.
+void addDumpCommand(CLI::App& app, int& exitCode);
+void addConvertCommand(CLI::App& app, int& exitCode);
+
+}  // namespace sv::cli

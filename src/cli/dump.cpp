@@ -1,0 +1,74 @@
+// dump IMAGE: the loaded disk and the load's log as one JSON object (a stable interface, see
+// the README).
+#include <cstdio>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/cli_log.h"
+#include "cli/commands.h"
+#include "cli/load.h"
+
+namespace sv::cli {
+
+namespace {
+
+std::string hexBytes(const SectorData& data) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string text;
+    text.reserve(data.size() * 2);
+    for (const std::uint8_t b : data) {
+        text += kDigits[b >> 4];
+        text += kDigits[b & 15];
+    }
+    return text;
+}
+
+nlohmann::ordered_json diskJson(const DiskImage& disk) {
+    nlohmann::ordered_json tracks = nlohmann::ordered_json::array();
+    for (int c = 0; c < kMaxCylinders; ++c) {
+        for (int s = 0; s < kMaxSides; ++s) {
+            const TrackRecord& track = disk.track(s, c);
+            const bool inGeometry = s < disk.sideCount && c < disk.trackCount;
+            if (!inGeometry && track.sectorCount == 0) {
+                continue;
+            }
+            nlohmann::ordered_json sectors = nlohmann::ordered_json::array();
+            for (int i = 0; i < track.sectorCount && i < kMaxSectorsPerTrack; ++i) {
+                const SectorEntry& e = track.sectors[i];
+                sectors.push_back({{"cylinder", e.cylinder},
+                                   {"head", e.head},
+                                   {"record", e.record},
+                                   {"sizeCode", e.sizeCode},
+                                   {"singleDensity", e.singleDensity},
+                                   {"status", e.status},
+                                   {"data", hexBytes(e.data)}});
+            }
+            tracks.push_back({{"side", s}, {"cylinder", c}, {"sectors", std::move(sectors)}});
+        }
+    }
+    return {{"writeProtect", disk.writeProtect},
+            {"trackCount", disk.trackCount},
+            {"sideCount", disk.sideCount},
+            {"trackLength", disk.trackLength},
+            {"formatFlags", disk.formatFlags},
+            {"sourcePath", sourcePathTrimmed(disk)},
+            {"tracks", std::move(tracks)}};
+}
+
+}  // namespace
+
+void addDumpCommand(CLI::App& app, int& exitCode) {
+    auto* cmd = app.add_subcommand("dump", "Load an image and print the disk and the log as JSON");
+    auto image = std::make_shared<std::string>();
+    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0 or DSK)")->required();
+    cmd->callback([image, &exitCode] {
+        auto disk = makeDiskImage();
+        CliLog log;
+        const bool loaded = loadImage(*image, *disk, log);
+        nlohmann::ordered_json out{{"log", log.currentText()}, {"disk", diskJson(*disk)}};
+        std::puts(out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+        exitCode = loaded ? kExitOk : kExitFailed;
+    });
+}
+
+}  // namespace sv::cli

@@ -1,0 +1,18 @@
+#include <CLI/CLI.hpp>
+
+#include "cli/commands.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"sectorvane-cli: load, convert, merge and analyse TRS-80 Model II disk images"};
+    app.require_subcommand(1);
+    int exitCode = sv::cli::kExitOk;
+    sv::cli::addDumpCommand(app, exitCode);
+    sv::cli::addConvertCommand(app, exitCode);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int status = app.exit(e);
+        return status == 0 ? 0 : sv::cli::kExitUsage;
+    }
+    return exitCode;
+}

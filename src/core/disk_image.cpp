@@ -1,0 +1,65 @@
+#include "core/disk_image.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace sv {
+
+std::unique_ptr<DiskImage> makeDiskImage() { return std::make_unique<DiskImage>(); }
+
+void clear(DiskImage& disk) { std::memset(static_cast<void*>(&disk), 0, sizeof disk); }
+
+SectorEntry* appendSector(DiskImage& disk, int side, int cylinder) {
+    if (side < 0 || side >= kMaxSides || cylinder < 0 || cylinder >= kMaxCylinders) {
+        return nullptr;
+    }
+    TrackRecord& track = disk.track(side, cylinder);
+    if (track.sectorCount >= kMaxSectorsPerTrack) {
+        return nullptr;
+    }
+    SectorEntry& entry = track.sectors[track.sectorCount++];
+    entry = SectorEntry{};
+    return &entry;
+}
+
+void setSectorData(SectorEntry& entry, std::span<const std::uint8_t> bytes) {
+    const std::size_t kept = std::min<std::size_t>(bytes.size(), kSectorDataBytes);
+    std::copy_n(bytes.begin(), kept, entry.data.begin());
+    std::fill(entry.data.begin() + static_cast<std::ptrdiff_t>(kept), entry.data.end(),
+              std::uint8_t{0x20});
+}
+
+bool readSectorData(int cylinder, int side, int record, const DiskImage& disk, SectorData& buffer) {
+    if (side < 0 || side >= kMaxSides || cylinder < 0 || cylinder >= kMaxCylinders) {
+        return false;
+    }
+    const TrackRecord& track = disk.track(side, cylinder);
+    const SectorEntry* found = nullptr;
+    const int count = std::min<int>(track.sectorCount, kMaxSectorsPerTrack);
+    for (int slot = 0; slot < count; ++slot) {
+        if (track.sectors[slot].record == record) {
+            found = &track.sectors[slot];
+        }
+    }
+    if (found == nullptr) {
+        return false;
+    }
+    buffer = found->data;
+    return true;
+}
+
+void setSourcePath(DiskImage& disk, std::string_view path) {
+    disk.sourcePath.fill(' ');
+    std::copy_n(path.begin(), std::min<std::size_t>(path.size(), kSourcePathChars),
+                disk.sourcePath.begin());
+}
+
+std::string sourcePathTrimmed(const DiskImage& disk) {
+    std::string path(disk.sourcePath.begin(), disk.sourcePath.end());
+    while (!path.empty() && (path.back() == ' ' || path.back() == '\0')) {
+        path.pop_back();
+    }
+    return path;
+}
+
+}  // namespace sv

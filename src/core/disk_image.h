@@ -1,0 +1,89 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace sv {
+
+inline constexpr int kMaxSides = 2;
+inline constexpr int kMaxCylinders = 80;
+inline constexpr int kMaxSectorsPerTrack = 30;
+inline constexpr int kSectorDataBytes = 1024;
+inline constexpr int kSourcePathChars = 128;
+
+// Bits of SectorEntry::status. The data address mark is 0xF8 + (status & 3).
+namespace status {
+inline constexpr std::uint8_t damBit0 = 0x01;
+inline constexpr std::uint8_t damBit1 = 0x02;
+inline constexpr std::uint8_t deletedData = 0x04;
+inline constexpr std::uint8_t dataCrcError = 0x40;
+inline constexpr std::uint8_t idCrcError = 0x80;
+}  // namespace status
+
+using SectorData = std::array<std::uint8_t, kSectorDataBytes>;
+
+struct SectorEntry {
+    std::uint8_t cylinder;
+    std::uint8_t head;
+    std::uint8_t record;
+    std::uint8_t singleDensity;  // 1 = FM, 0 = MFM
+    std::uint8_t status;
+    std::uint8_t sizeCode;  // length 128 << sizeCode
+    SectorData data;
+
+    [[nodiscard]] std::size_t lengthBytes() const { return std::size_t{128} << (sizeCode & 0x1F); }
+    [[nodiscard]] std::uint8_t dataAddressMark() const {
+        return static_cast<std::uint8_t>(0xF8 + (status & 3));
+    }
+};
+
+struct TrackRecord {
+    std::uint8_t sectorCount;
+    // Slot k (1-based in the log and the docs) is sectors[k - 1]; the order is the order found.
+    std::array<SectorEntry, kMaxSectorsPerTrack> sectors;
+};
+
+struct DiskImage {
+    std::uint8_t writeProtect;
+    std::uint8_t trackCount;  // cylinders per side; 0 = no disk loaded
+    std::uint8_t sideCount;
+    std::uint16_t trackLength;  // bytes per DMK track, pointer table included
+    std::uint8_t formatFlags;   // DMK option flags; 0x10 = single-sided
+    std::array<std::array<TrackRecord, kMaxCylinders>, kMaxSides> tracks;  // [side][cylinder]
+    std::array<char, kSourcePathChars> sourcePath;
+
+    [[nodiscard]] TrackRecord& track(int side, int cylinder) { return tracks[side][cylinder]; }
+    [[nodiscard]] const TrackRecord& track(int side, int cylinder) const {
+        return tracks[side][cylinder];
+    }
+};
+
+// The store is large (about 5 MB); it lives on the heap, allocated once, zero-filled.
+[[nodiscard]] std::unique_ptr<DiskImage> makeDiskImage();
+
+// Sets every byte to zero: trackCount 0, every slot zero.
+void clear(DiskImage& disk);
+
+[[nodiscard]] inline bool isEmpty(const DiskImage& disk) { return disk.trackCount == 0; }
+
+// The one guarded way into the store: the next free slot of (side, cylinder), counted in
+// sectorCount and zeroed, or nullptr when the position or the track is beyond the capacity.
+[[nodiscard]] SectorEntry* appendSector(DiskImage& disk, int side, int cylinder);
+
+// Assigns the data field: the bytes given, cut to 1024, the rest of the field spaces.
+void setSectorData(SectorEntry& entry, std::span<const std::uint8_t> bytes);
+
+// The last slot of the track whose record matches wins; status, cylinder and head are not
+// compared. When nothing matches the buffer is left exactly as it was. Returns whether a slot
+// matched. Positions outside the store match nothing.
+bool readSectorData(int cylinder, int side, int record, const DiskImage& disk, SectorData& buffer);
+
+// sourcePath is padded with spaces or cut to 128 characters.
+void setSourcePath(DiskImage& disk, std::string_view path);
+[[nodiscard]] std::string sourcePathTrimmed(const DiskImage& disk);
+
+}  // namespace sv

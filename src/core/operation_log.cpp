@@ -1,0 +1,100 @@
+#include "core/operation_log.h"
+
+#include <charconv>
+#include <cstdlib>
+
+namespace sv {
+
+std::string zeroPadded(long value, int digits) {
+    char buffer[24];
+    const auto magnitude = static_cast<unsigned long>(value < 0 ? -value : value);
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude);
+    std::string number(buffer, result.ptr);
+    std::string text = value < 0 ? "-" : "";
+    if (static_cast<int>(number.size()) < digits) {
+        text.append(static_cast<std::size_t>(digits) - number.size(), '0');
+    }
+    return text + number;
+}
+
+std::string sectorField(int cylinder, int head, int record) {
+    return "T" + zeroPadded(cylinder, 3) + " H" + zeroPadded(head, 3) + " S" + zeroPadded(record, 3);
+}
+
+std::string shortSectorField(int cylinder, int head, int record) {
+    return "T" + zeroPadded(cylinder, 3) + " H" + zeroPadded(head, 1) + " S" + zeroPadded(record, 2);
+}
+
+std::string mergeSectorField(int cylinder, int head, int record) {
+    return sectorField(cylinder, head, record) + " ->      ";
+}
+
+LogText::LogText(OperationLog& log, std::string_view opening) : LogText(log, std::string(opening), true) {}
+
+LogText::LogText(OperationLog& log, std::string text, bool showNow) : log_(log), text_(std::move(text)) {
+    if (showNow) {
+        show();
+    }
+}
+
+LogText LogText::continuing(OperationLog& log) { return LogText(log, log.currentText(), false); }
+
+void LogText::line(std::string_view line) {
+    text_ += "\r\n";
+    text_ += line;
+    fieldStart_ = std::string::npos;
+    show();
+}
+
+void LogText::openField(std::string_view field, bool showNow) {
+    text_ += "\r\n";
+    fieldStart_ = text_.size();
+    text_ += field;
+    if (showNow) {
+        show();
+    }
+}
+
+void LogText::setField(std::string_view field) {
+    if (fieldStart_ == std::string::npos) {
+        text_ += "\r\n";
+        fieldStart_ = text_.size();
+    }
+    text_.resize(fieldStart_);
+    text_ += field;
+    show();
+}
+
+void LogText::mark(std::string_view marker) {
+    const std::string field =
+        fieldStart_ == std::string::npos ? std::string() : text_.substr(fieldStart_);
+    mark(marker, field);
+}
+
+void LogText::mark(std::string_view marker, std::string_view freshField) {
+    const std::string fresh(freshField);  // may alias text_
+    text_ += marker;
+    text_ += "\r\n";
+    fieldStart_ = text_.size();
+    text_ += fresh;
+    show();
+}
+
+void LogText::finish(std::string_view closing) {
+    text_ += closing;
+    fieldStart_ = std::string::npos;
+    show();
+}
+
+void LogText::fail(std::string_view first, std::string_view second) {
+    text_ += "\r\n";
+    text_ += first;
+    if (!second.empty()) {
+        text_ += "\r\n";
+        text_ += second;
+    }
+    fieldStart_ = std::string::npos;
+    show();
+}
+
+}  // namespace sv

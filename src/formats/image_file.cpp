@@ -1,0 +1,37 @@
+#include "formats/image_file.h"
+
+#include "core/file_io.h"
+
+namespace sv {
+
+std::optional<std::vector<std::uint8_t>> readImageFile(const std::string& path, LogText& log,
+                                                       FailureStops stops) {
+    FileBytes file = readWholeFile(path);
+    const char* stop = stops == FailureStops::With ? "." : "";
+    switch (file.error) {
+    case ReadFileError::None:
+        return std::move(file.bytes);
+    case ReadFileError::CannotOpen:
+        log.fail(path + " does not exist" + stop, std::string("Operation aborted") + stop);
+        break;
+    case ReadFileError::TooLarge:
+        log.fail(path + " is larger than " + std::to_string(kMaxImageFileBytes / (1024 * 1024)) +
+                     " MiB, more than any disk image needs; it was not read.",
+                 std::string("Operation aborted") + stop);
+        break;
+    case ReadFileError::ReadFailed:
+        log.fail(path + " could not be read.", std::string("Operation aborted") + stop);
+        break;
+    }
+    return std::nullopt;
+}
+
+bool commitImageFile(const std::string& path, std::span<const std::uint8_t> bytes, LogText& log) {
+    if (writeFileAtomically(path, bytes)) {
+        return true;
+    }
+    log.fail(path + " could not be written.", "Operation aborted.");
+    return false;
+}
+
+}  // namespace sv

@@ -1,0 +1,66 @@
+#pragma once
+
+// A disk as the fixture generator sees it: tracks of sectors, each with its ID, encoding, mark,
+// data and deliberate faults. The containers (DMK, IMD, TD0, DSK) turn it into file bytes with
+// code of their own, never the engine's writers, so a reader is not tested only against the
+// writer it shares code with.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mkdisk {
+
+struct Sector {
+    std::uint8_t cylinder = 0;
+    std::uint8_t head = 0;
+    std::uint8_t record = 1;
+    std::uint8_t sizeCode = 1;
+    bool fm = false;
+    std::uint8_t mark = 0xFB;          // data address mark: FB normal, F8 deleted, F9, FA
+    std::vector<std::uint8_t> data;    // padded with 0xE5 (or cut) to 128 << sizeCode
+    bool badIdCrc = false;
+    bool badDataCrc = false;
+    bool fmSingleBytes = false;        // DMK: store this FM sector's bytes once, not doubled
+    bool noDataField = false;          // an ID without a data field
+};
+
+struct Track {
+    std::vector<Sector> sectors;
+};
+
+struct Disk {
+    int cylinders = 0;
+    int sides = 1;
+    std::vector<Track> tracks;  // index cylinder * sides + side
+    std::string comment;        // IMD and TD0 comment text
+
+    Disk(int cylinderCount, int sideCount);
+    Track& at(int cylinder, int side) { return tracks[static_cast<std::size_t>(cylinder * sides + side)]; }
+    const Track& at(int cylinder, int side) const {
+        return tracks[static_cast<std::size_t>(cylinder * sides + side)];
+    }
+    // The sector of (cylinder, side) with that record, or nullptr.
+    Sector* find(int cylinder, int side, int record);
+};
+
+// The Model II geometry: cylinder 0 side 0 FM 26 x 128, every other track MFM 26 x 256,
+// records 1..26 in order, data 0xE5.
+[[nodiscard]] Disk model2Disk(int sides, int cylinders = 77);
+
+// The sector's data padded with 0xE5 or cut to its length.
+[[nodiscard]] std::vector<std::uint8_t> sectorBytes(const Sector& sector);
+
+// The floppy CRC, bit by bit (deliberately not the engine's table).
+[[nodiscard]] std::uint16_t floppyCrc(const std::vector<std::uint8_t>& bytes, std::uint16_t crc = 0xFFFF);
+
+struct DmkOptions {
+    std::uint16_t trackLength = 10560;
+    bool singleDensityFlag = false;   // header bit 6
+    int pointerHolesEvery = 0;        // > 0: a zero pointer entry after every n sectors
+};
+[[nodiscard]] std::vector<std::uint8_t> writeDmk(const Disk& disk, const DmkOptions& options = {});
+
+void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
+
+}  // namespace mkdisk

@@ -1,0 +1,51 @@
+// mkdisk SAMPLE OUT: builds a sample disk and writes it in the container OUT's extension names.
+#include <cctype>
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "mkdisk/samples.h"
+
+namespace {
+
+std::string lowerExtension(const std::string& path) {
+    const auto dot = path.rfind('.');
+    std::string ext = dot == std::string::npos ? "" : path.substr(dot + 1);
+    for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
+int usage() {
+    std::fprintf(stderr, "usage: mkdisk SAMPLE OUT.{dmk}\nsamples:\n");
+    for (const auto& s : mkdisk::samples()) {
+        std::fprintf(stderr, "  %-20.*s %.*s\n", static_cast<int>(s.name.size()), s.name.data(),
+                     static_cast<int>(s.description.size()), s.description.data());
+    }
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        return usage();
+    }
+    const mkdisk::Sample* sample = mkdisk::findSample(argv[1]);
+    if (sample == nullptr) {
+        return usage();
+    }
+    const std::string out = argv[2];
+    const std::string ext = lowerExtension(out);
+    try {
+        const mkdisk::Disk disk = sample->build();
+        if (ext == "dmk") {
+            mkdisk::writeFile(out, mkdisk::writeDmk(disk));
+        } else {
+            return usage();
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,58 @@
+#include "mkdisk/samples.h"
+
+#include <array>
+
+namespace mkdisk {
+
+namespace {
+
+Disk blankSingleSided() { return model2Disk(1); }
+Disk blankDoubleSided() { return model2Disk(2); }
+
+void fillPattern(Disk& disk) {
+    for (Track& t : disk.tracks) {
+        for (Sector& s : t.sectors) {
+            s.data.resize(std::size_t{128} << s.sizeCode);
+            for (std::size_t i = 0; i < s.data.size(); ++i) {
+                s.data[i] = static_cast<std::uint8_t>(s.cylinder * 7 + s.head * 13 + s.record * 3 + i);
+            }
+        }
+    }
+}
+
+const std::array kSamples{
+    Sample{"blank-ss", "Model II geometry, one side, 77 cylinders, empty sectors", blankSingleSided},
+    Sample{"blank-ds", "Model II geometry, two sides, 77 cylinders, empty sectors", blankDoubleSided},
+    Sample{"damaged", "Model II geometry with CRC errors, a deleted sector and a duplicate record",
+           damagedModel2Disk},
+};
+
+}  // namespace
+
+Disk damagedModel2Disk() {
+    Disk disk = model2Disk(1);
+    fillPattern(disk);
+    disk.find(0, 0, 3)->fmSingleBytes = true;
+    disk.find(2, 0, 5)->badDataCrc = true;
+    disk.find(2, 0, 6)->badIdCrc = true;
+    disk.find(3, 0, 1)->badIdCrc = true;
+    disk.find(3, 0, 1)->badDataCrc = true;
+    disk.find(4, 0, 9)->mark = 0xF8;
+    Sector duplicate = *disk.find(5, 0, 7);
+    duplicate.data.assign(256, 0x42);
+    disk.at(5, 0).sectors.push_back(duplicate);
+    return disk;
+}
+
+std::span<const Sample> samples() { return kSamples; }
+
+const Sample* findSample(std::string_view name) {
+    for (const Sample& s : kSamples) {
+        if (s.name == name) {
+            return &s;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace mkdisk
