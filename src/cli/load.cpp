@@ -5,15 +5,7 @@
 namespace sv::cli {
 
 bool loadImage(const std::string& path, DiskImage& disk, OperationLog& log) {
-    const ImageLoader load = findImageLoader(path);
-    if (load == nullptr) {
-        clear(disk);
-        log.show(path + " is not a known image type; the types that load are " + loadableTypes() +
-                 ".");
-        return false;
-    }
-    load(path, disk, log);
-    return !isEmpty(disk);
+    return loadImageByType(path, disk, log);
 }
 
 }  // namespace sv::cli

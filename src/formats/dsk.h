@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/disk_image.h"
+#include "core/operation_log.h"
+
+namespace sv {
+
+// Loads a sector-table DSK file, every block of it. The disk is cleared first; the outcome is
+// the disk and the log.
+void loadDskImage(const std::string& path, DiskImage& disk, OperationLog& log);
+
+// Writes the disk as a DSK file at exactly `path`. False when nothing was written (the log says
+// why: a sector the format cannot hold, or a file-system failure).
+bool saveDskImage(const std::string& path, const DiskImage& disk, OperationLog& log);
+
+}  // namespace sv
