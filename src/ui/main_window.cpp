@@ -11,7 +11,9 @@
 #include <array>
 
 #include "ui/dialog_units.h"
+#include "formats/image_types.h"
 #include "ui/file_dialogs.h"
+#include "ui/file_selection.h"
 
 namespace sv::ui {
 
@@ -92,11 +94,25 @@ void MainWindow::addDriveEntry(int listId, const QString& entry) {
 
 void MainWindow::startUp() {}
 
-void MainWindow::load() {}
+void MainWindow::load() {
+    const std::string path = chooseLoadPath(this, dialogs_, {loadPathBox(), savePathBox()});
+    if (path.empty()) {
+        return;
+    }
+    OperationScope operation(*log_);
+    loadImageByType(path, *disks_.current, *log_);
+}
 
 void MainWindow::mergeImages() {}
 
-void MainWindow::save() {}
+void MainWindow::save() {
+    const std::string path = chooseSavePath(this, dialogs_, {loadPathBox(), savePathBox()});
+    if (path.empty()) {
+        return;
+    }
+    OperationScope operation(*log_);
+    (void)saveImageByType(path, *disks_.current, *log_);
+}
 
 void MainWindow::read() {}
 
