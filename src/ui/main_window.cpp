@@ -11,6 +11,8 @@
 #include <array>
 
 #include "ui/dialog_units.h"
+#include "drives/drive_discovery.h"
+#include "drives/floppy_driver.h"
 #include "formats/image_types.h"
 #include "ui/file_dialogs.h"
 #include "ui/file_selection.h"
@@ -44,10 +46,25 @@ constexpr std::array kMainControls{
     ControlSpec{mainId::diskDirectory, ControlKind::PushButton, "Disk Directory", 130, 65, 65, 15},
 };
 
+// The discovery's way to the window's physical-drive controls.
+class WindowDriveControls : public DriveControls {
+public:
+    explicit WindowDriveControls(MainWindow& window) : window_(window) {}
+    void showControl(int id) override { window_.showControl(id); }
+    void removeControl(int id) override { window_.removeControl(id); }
+    void addDriveEntry(int listId, std::string_view entry) override {
+        window_.addDriveEntry(listId, fromPath(entry));
+    }
+
+private:
+    MainWindow& window_;
+};
+
 }  // namespace
 
-MainWindow::MainWindow(Disks& disks, FileDialogProvider& dialogs, QWidget* parent)
-    : QDialog(parent), disks_(disks), dialogs_(dialogs) {
+MainWindow::MainWindow(Disks& disks, FileDialogProvider& dialogs, FloppyDriver& driver,
+                       QWidget* parent)
+    : QDialog(parent), disks_(disks), dialogs_(dialogs), driver_(driver) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     buildDialog(*this, kMainDialog, kMainControls);
@@ -92,7 +109,11 @@ void MainWindow::addDriveEntry(int listId, const QString& entry) {
     }
 }
 
-void MainWindow::startUp() {}
+void MainWindow::startUp() {
+    WindowDriveControls controls(*this);
+    discoverDrives(driver_, *log_, controls);
+    discoverCatweaselCards(*log_, controls);
+}
 
 void MainWindow::load() {
     const std::string path = chooseLoadPath(this, dialogs_, {loadPathBox(), savePathBox()});

@@ -14,6 +14,13 @@ class QPlainTextEdit;
 namespace sv::ui {
 
 class FileDialogProvider;
+}  // namespace sv::ui
+
+namespace sv {
+class FloppyDriver;
+}  // namespace sv
+
+namespace sv::ui {
 
 // The main window's control ids.
 namespace mainId {
@@ -48,7 +55,9 @@ class MainWindow : public QDialog {
     Q_OBJECT
 
 public:
-    MainWindow(Disks& disks, FileDialogProvider& dialogs, QWidget* parent = nullptr);
+    // The window runs the drive and card discovery as it is created.
+    MainWindow(Disks& disks, FileDialogProvider& dialogs, FloppyDriver& driver,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     [[nodiscard]] LogPane& log() { return *log_; }
@@ -72,6 +81,7 @@ private:
 
     Disks& disks_;
     FileDialogProvider& dialogs_;
+    FloppyDriver& driver_;
     std::unique_ptr<LogPane> log_;
 };
 

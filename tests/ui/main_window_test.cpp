@@ -26,10 +26,43 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void startUpShowsTheDiscoveryAndLeavesOnlyRead() {
+        svtest::WindowRig rig;
+        QCOMPARE(rig.window.log().currentText(),
+                 std::string("Finding Physical drives \r\nPhysical Drives found\r\n"
+                             "Finding Catweasel Card(s)\r\n"
+                             "CatWeasel card is not installed, or could not be found."));
+        QCOMPARE(svtest::control<QPlainTextEdit>(rig.window, mainId::log)->toPlainText(),
+                 QStringLiteral("Finding Physical drives \nPhysical Drives found\n"
+                                "Finding Catweasel Card(s)\n"
+                                "CatWeasel card is not installed, or could not be found."));
+        auto* read = svtest::control<QPushButton>(rig.window, mainId::read);
+        QVERIFY(read->isVisibleTo(&rig.window));
+        QVERIFY(read->isEnabled());
+        for (const int id : {mainId::readCatweasel, mainId::readDriveList, mainId::write,
+                             mainId::writeDriveList, mainId::writeCatweasel}) {
+            QWidget* removed = svtest::control<QWidget>(rig.window, id);
+            QVERIFY2(!removed->isVisibleTo(&rig.window), qPrintable(QString::number(id)));
+            QVERIFY(!removed->isEnabled());
+        }
+        // The drive list was filled before card discovery removed it.
+        QCOMPARE(svtest::control<QListWidget>(rig.window, mainId::readDriveList)->count(), 2);
+    }
+
+    void withoutTheDriverReadIsRemovedToo() {
+        sv::SimulatedDriveOptions options;
+        options.driverPresent = false;
+        svtest::WindowRig rig(options);
+        const QString text = QString::fromStdString(rig.window.log().currentText());
+        QVERIFY(text.startsWith(QStringLiteral(
+            "Finding Physical drives \r\nFDRAWREAD.SYS is not installed, or no floppy drive "
+            "present.")));
+        QVERIFY(!svtest::control<QPushButton>(rig.window, mainId::read)->isVisibleTo(&rig.window));
+    }
+
     void everyControlHasItsCaptionAndPlace() {
-        Disks disks;
-        svtest::ScriptedDialogs dialogs;
-        MainWindow window(disks, dialogs);
+        svtest::WindowRig rig;
+        MainWindow& window = rig.window;
         QCOMPARE(window.windowTitle(), QStringLiteral("Sectorvane"));
         const BaseUnits units = baseUnits(dialogFont());
         QCOMPARE(window.size(), toPixels(units, 0, 0, 272, 315).size());
@@ -78,9 +111,10 @@ private slots:
     }
 
     void writeAndCatweaselChangeNothing() {
-        Disks disks;
-        svtest::ScriptedDialogs dialogs;
-        MainWindow window(disks, dialogs);
+        svtest::WindowRig rig;
+        MainWindow& window = rig.window;
+        Disks& disks = rig.disks;
+        svtest::ScriptedDialogs& dialogs = rig.dialogs;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         disks.current->trackCount = 77;
@@ -99,9 +133,8 @@ private slots:
     }
 
     void exitEndsTheDialog() {
-        Disks disks;
-        svtest::ScriptedDialogs dialogs;
-        MainWindow window(disks, dialogs);
+        svtest::WindowRig rig;
+        MainWindow& window = rig.window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTest::mouseClick(findControl<QPushButton>(window, mainId::exit), Qt::LeftButton);
@@ -110,9 +143,8 @@ private slots:
     }
 
     void focusComesBackWhenTheWindowIsActivatedAgain() {
-        Disks disks;
-        svtest::ScriptedDialogs dialogs;
-        MainWindow window(disks, dialogs);
+        svtest::WindowRig rig;
+        MainWindow& window = rig.window;
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QWidget* saveBox = findControl(window, mainId::savePathBox);

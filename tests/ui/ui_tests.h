@@ -9,7 +9,12 @@
 #include <memory>
 #include <vector>
 
+#include "core/disk_image.h"
+#include "drives/simulated_floppy_driver.h"
+#include "mkdisk/fixture.h"
+#include "ui/dialog_units.h"
 #include "ui/file_dialogs.h"
+#include "ui/main_window.h"
 
 namespace svtest {
 
@@ -53,5 +58,30 @@ public:
     std::deque<sv::ui::FileDialogAnswer> answers;
     std::vector<sv::ui::FileDialogRequest> requests;
 };
+
+// The generator's disk model copied slot by slot into a store, for the simulated drive.
+[[nodiscard]] std::shared_ptr<sv::DiskImage> toDiskImage(const mkdisk::Disk& model);
+
+// A main window with its disks, scripted dialogs and a simulated drive.
+struct WindowRig {
+    explicit WindowRig(sv::SimulatedDriveOptions options = {},
+                       std::shared_ptr<const sv::DiskImage> inDrive = sv::makeDiskImage())
+        : driver(std::move(inDrive), options), window(disks, dialogs, driver) {}
+
+    sv::ui::Disks disks;
+    ScriptedDialogs dialogs;
+    sv::SimulatedFloppyDriver driver;
+    sv::ui::MainWindow window;
+};
+
+// The control of the window with that id, failing the test when it is missing.
+template <typename T>
+T* control(const QWidget& window, int id) {
+    T* found = sv::ui::findControl<T>(window, id);
+    if (found == nullptr) {
+        qFatal("control %d missing", id);
+    }
+    return found;
+}
 
 }  // namespace svtest
