@@ -132,19 +132,6 @@ void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
         block = dataPos;
     }
 
-    // Every cylinder that holds a sector is inside the geometry, also past a track that holds
-    // none (an unreadable track leaves no entries).
-    if (highestCylinder < 0) {
-        clear(disk);
-        text.fail(path + " holds no sector entry that could be read.", "Operation aborted.");
-        return;
-    }
-    disk.trackCount = static_cast<std::uint8_t>(highestCylinder + 1);
-    if (disk.trackCount > 1) {
-        disk.trackLength = disk.track(0, 0).sectorCount >= kLongTrackMinSectors ? kLongTrackLength
-                                                                               : kShortTrackLength;
-    }
-
     std::vector<std::string> notes;
     if (tableCut) {
         notes.push_back(path + " ends inside a sector table; the entries after the end are lost.");
@@ -160,12 +147,21 @@ void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
     if (beyondSlots.count > 0) {
         notes.push_back(beyondSlots.report("are beyond the 30th sector of their track"));
     }
-    if (!notes.empty()) {
-        for (const auto& note : notes) {
-            text.line(note);
-        }
-        text.openField(lastField, false);
+    if (highestCylinder < 0) {
+        clear(disk);
+        notes.push_back(path + " holds no sector entry that could be read.");
+        addNotesAboveClosing(text, notes, "Operation aborted.");
+        text.finish("");
+        return;
     }
+    // Every cylinder that holds a sector is inside the geometry, also past a track that holds
+    // none (an unreadable track leaves no entries).
+    disk.trackCount = static_cast<std::uint8_t>(highestCylinder + 1);
+    if (disk.trackCount > 1) {
+        disk.trackLength = disk.track(0, 0).sectorCount >= kLongTrackMinSectors ? kLongTrackLength
+                                                                               : kShortTrackLength;
+    }
+    addNotesAboveClosing(text, notes, lastField);
     text.finish(" - DSK image loaded.");
 }
 
@@ -245,15 +241,24 @@ bool saveDskImage(const std::string& path, const DiskImage& disk, OperationLog& 
         }
     }
     if (idErrors > 0) {
-        text.line(std::to_string(idErrors) + (idErrors == 1 ? " sector has" : " sectors have") +
-                  " a bad ID; DSK cannot mark that, so it is saved as a good ID.");
-        text.openField(lastField, false);
+        addNotesAboveClosing(
+            text,
+            {std::to_string(idErrors) + (idErrors == 1 ? " sector has" : " sectors have") +
+             " a bad ID; DSK cannot mark that, so it is saved as a good ID."},
+            lastField);
     }
     if (!commitImageFile(path, file, text)) {
         return false;
     }
     text.finish(" - DSK image saved.");
     return true;
+}
+
+void loadDskBytes(std::span<const std::uint8_t> bytes, const std::string& path, DiskImage& disk,
+                  OperationLog& log) {
+    clear(disk);
+    LogText text(log, "Loading DSK Image: " + path);
+    decodeDsk(bytes, disk, text, path);
 }
 
 }  // namespace sv

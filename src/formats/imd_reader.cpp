@@ -201,17 +201,14 @@ void decodeImd(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
                         (beyondCount > 1 ? " and " + plural(beyondCount - 1, "more sector", "more sectors") : "") +
                         " lie beyond cylinder 79 or the 30th sector of a track; not kept.");
     }
-    for (const auto& note : notes) {
-        text.line(note);
-    }
     if (disk.trackCount == 0) {
         clear(disk);
-        text.fail(path + " holds no track that could be read", "Operation aborted");
+        notes.push_back(path + " holds no track that could be read");
+        addNotesAboveClosing(text, notes, "Operation aborted");
+        text.finish("");
         return;
     }
-    if (!notes.empty()) {
-        text.openField(lastField, false);
-    }
+    addNotesAboveClosing(text, notes, lastField);
     text.finish(" - IMD image loaded.");
     setSourcePath(disk, path);
 }
@@ -238,6 +235,13 @@ void loadImdImage(const std::string& path, DiskImage& disk, OperationLog& log) {
         }
     }
     decodeImd(*bytes, disk, text, path);
+}
+
+void loadImdBytes(std::span<const std::uint8_t> bytes, const std::string& path, DiskImage& disk,
+                  OperationLog& log) {
+    clear(disk);
+    LogText text(log, "Loading IMD Image: " + path);
+    decodeImd(bytes, disk, text, path);
 }
 
 }  // namespace sv

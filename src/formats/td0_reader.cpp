@@ -254,21 +254,23 @@ void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
     }
 
     disk.trackCount = static_cast<std::uint8_t>(std::min(tracksKept / disk.sideCount, kMaxCylinders));
+    std::vector<std::string> notes;
     if (!endNote.empty()) {
-        text.line(endNote);
+        notes.push_back(endNote);
     }
     if (beyondCount > 0) {
-        text.line(beyondFirst + (beyondCount > 1 ? " and " + std::to_string(beyondCount - 1) + " more" : "") +
-                  " lie beyond cylinder 79 or the 30th sector of a track; not kept.");
+        notes.push_back(beyondFirst +
+                        (beyondCount > 1 ? " and " + std::to_string(beyondCount - 1) + " more" : "") +
+                        " lie beyond cylinder 79 or the 30th sector of a track; not kept.");
     }
     if (disk.trackCount == 0) {
         clear(disk);
-        text.fail(path + " holds no track that could be read", "Operation aborted");
+        notes.push_back(path + " holds no track that could be read");
+        addNotesAboveClosing(text, notes, "Operation aborted");
+        text.finish("");
         return;
     }
-    if (!endNote.empty() || beyondCount > 0) {
-        text.openField(lastField, false);
-    }
+    addNotesAboveClosing(text, notes, lastField);
     text.finish(" - Teledisk image loaded.");
     setSourcePath(disk, path);
 }
@@ -283,6 +285,13 @@ void loadTd0Image(const std::string& path, DiskImage& disk, OperationLog& log) {
         return;
     }
     decodeTd0(*bytes, disk, text, path);
+}
+
+void loadTd0Bytes(std::span<const std::uint8_t> bytes, const std::string& path, DiskImage& disk,
+                  OperationLog& log) {
+    clear(disk);
+    LogText text(log, "Loading Teledisk Image: " + path);
+    decodeTd0(bytes, disk, text, path);
 }
 
 }  // namespace sv
