@@ -1,10 +1,225 @@
+#include <algorithm>
+#include <array>
+
+#include "core/byte_reader.h"
+#include "core/crc16.h"
 #include "formats/dmk.h"
+#include "formats/image_file.h"
 
 namespace sv {
+
+namespace {
+
+constexpr std::uint8_t kFirstDataMark = 0xF8;
+constexpr std::uint8_t kLastDataMark = 0xFB;
+// Size codes above 7 name sectors longer than any track; reading stops at the track's end anyway.
+constexpr int kLargestSizeShift = 7;
+
+// Reads one sector's fields from a track, one logical byte at a time: every other byte of an FM
+// sector stored doubled, every byte otherwise. Reads past the track give 0 and are noted.
+class SectorCursor {
+public:
+    SectorCursor(const ByteReader& track, std::size_t position, std::size_t step)
+        : track_(track), position_(position), step_(step) {}
+
+    std::uint8_t next() {
+        if (atEnd()) {
+            overran_ = true;
+            return 0;
+        }
+        const std::uint8_t b = track_.u8(position_);
+        position_ += step_;
+        return b;
+    }
+    // A CRC as stored: high byte first.
+    std::uint16_t next16() {
+        const std::uint8_t high = next();
+        const std::uint8_t low = next();
+        return static_cast<std::uint16_t>((high << 8) | low);
+    }
+    [[nodiscard]] bool atEnd() const { return !track_.has(position_); }
+    // Whether a read went past the track since the cursor was made.
+    [[nodiscard]] bool overran() const { return overran_; }
+
+private:
+    const ByteReader& track_;
+    std::size_t position_;
+    std::size_t step_;
+    bool overran_ = false;
+};
+
+struct SectorRead {
+    bool idCrcBad = false;
+    bool dataMarkFound = false;
+    bool dataCrcBad = false;
+};
+
+SectorRead readSector(const ByteReader& track, std::size_t position, bool mfm, SectorEntry& entry,
+                      LogText& text) {
+    SectorRead result;
+    const bool doubled = !mfm && track.has(position, 2) && track.u8(position) == track.u8(position + 1);
+    SectorCursor in(track, position, doubled ? 2 : 1);
+
+    std::uint16_t crc = mfm ? kCrc16AfterMfmSync : kCrc16Initial;
+    crc = crc16Update(crc, in.next());  // the ID mark, not compared with 0xFE
+    std::array<std::uint8_t, 4> id{};
+    for (std::uint8_t& b : id) {
+        b = in.next();
+        crc = crc16Update(crc, b);
+    }
+    entry.cylinder = id[0];
+    entry.head = id[1];
+    entry.record = id[2];
+    entry.sizeCode = id[3];
+    entry.singleDensity = mfm ? 0 : 1;
+    text.setField(sectorField(entry.cylinder, entry.head, entry.record));
+
+    const std::uint16_t storedIdCrc = in.next16();
+    if (storedIdCrc != crc) {
+        entry.status |= status::idCrcError;
+        result.idCrcBad = true;
+        text.mark(" BadID");
+    }
+
+    // The data mark is searched forward, but never beyond the track.
+    std::uint8_t mark = 0;
+    while (!in.atEnd()) {
+        const std::uint8_t b = in.next();
+        if (b >= kFirstDataMark && b <= kLastDataMark) {
+            mark = b;
+            result.dataMarkFound = true;
+            break;
+        }
+    }
+    if (!result.dataMarkFound) {
+        entry.status |= status::dataCrcError | status::damBit0 | status::damBit1;
+        setSectorData(entry, {});
+        result.dataCrcBad = true;
+        text.mark(" CRC");
+        return result;
+    }
+    if (mark == 0xF8) {
+        entry.status |= status::deletedData;
+    }
+    entry.status |= mark & (status::damBit0 | status::damBit1);
+
+    crc = crc16Update(mfm ? kCrc16AfterMfmSync : kCrc16Initial, mark);
+    const std::size_t length = std::size_t{128} << std::min<int>(entry.sizeCode, kLargestSizeShift);
+    std::array<std::uint8_t, kSectorDataBytes> kept{};
+    std::size_t keptCount = 0;
+    for (std::size_t i = 0; i < length && !in.atEnd(); ++i) {
+        const std::uint8_t b = in.next();
+        crc = crc16Update(crc, b);
+        if (keptCount < kept.size()) {
+            kept[keptCount++] = b;
+        }
+    }
+    setSectorData(entry, std::span<const std::uint8_t>(kept.data(), keptCount));
+    const std::uint16_t storedDataCrc = in.next16();
+    // Data that runs past the track counts as a data CRC error.
+    if (in.overran() || storedDataCrc != crc) {
+        entry.status |= status::dataCrcError;
+        result.dataCrcBad = true;
+        text.mark(" CRC");
+    }
+    if (entry.sizeCode > 3) {
+        text.mark(" - size code " + std::to_string(entry.sizeCode) + ": sector of " +
+                  (entry.sizeCode > kLargestSizeShift ? std::string("more than 16384")
+                                                       : std::to_string(length)) +
+                  " bytes, first 1024 kept");
+    }
+    return result;
+}
+
+}  // namespace
+
+void decodeDmk(std::span<const std::uint8_t> file, DiskImage& disk, LogText& text) {
+    const ByteReader header(file);
+    if (file.size() < kDmkHeaderBytes) {
+        text.fail("The file is too short for a DMK header (" + std::to_string(file.size()) +
+                      " bytes).",
+                  "Operation aborted.");
+        return;
+    }
+    const int headerTracks = header.u8(1);
+    const std::uint16_t headerTrackLength = header.le16(2);
+    const std::uint8_t flags = header.u8(4);
+    const int sides = (flags & kDmkSingleSided) != 0 ? 1 : 2;
+    if (headerTracks == 0) {
+        text.fail("The DMK header names no tracks.", "Operation aborted.");
+        return;
+    }
+    if (headerTrackLength <= kDmkPointerTableBytes) {
+        text.fail("The DMK header's track length of " + std::to_string(headerTrackLength) +
+                      " bytes cannot hold a track.",
+                  "Operation aborted.");
+        return;
+    }
+
+    int cylinders = std::min(headerTracks, kMaxCylinders);
+    if (headerTracks > kMaxCylinders) {
+        text.line("The header names " + std::to_string(headerTracks) + " tracks; the first " +
+                  std::to_string(kMaxCylinders) + " are read.");
+    }
+    const std::size_t completeTracks = (file.size() - kDmkHeaderBytes) / headerTrackLength;
+    if (completeTracks < static_cast<std::size_t>(cylinders * sides)) {
+        const int promised = cylinders * sides;
+        cylinders = static_cast<int>((completeTracks + sides - 1) / sides);
+        text.line("The file ends after " + std::to_string(completeTracks) + " of the " +
+                  std::to_string(promised) + " tracks its header promises; the complete tracks are kept.");
+        if (cylinders == 0) {
+            text.fail("The file holds no complete track.", "Operation aborted.");
+            return;
+        }
+    }
+
+    disk.trackCount = static_cast<std::uint8_t>(cylinders);
+    disk.sideCount = static_cast<std::uint8_t>(sides);
+    disk.trackLength = headerTrackLength > kDmkLongTrackThreshold ? kDmkLongTrackLength : headerTrackLength;
+    disk.formatFlags = flags;
+    text.openField(sectorField(0, 0, 0), false);
+
+    std::size_t trackStart = kDmkHeaderBytes;
+    for (int c = 0; c < cylinders; ++c) {
+        for (int s = 0; s < sides; ++s, trackStart += headerTrackLength) {
+            if (trackStart + headerTrackLength > file.size()) {
+                continue;  // the missing side of the last, half-present cylinder
+            }
+            const ByteReader track(file.subspan(trackStart, headerTrackLength));
+            int dropped = 0;
+            for (int k = 0; k < kDmkPointerEntries; ++k) {
+                const std::uint16_t pointer = track.le16(static_cast<std::size_t>(k) * 2);
+                if (pointer == 0) {
+                    continue;
+                }
+                SectorEntry* entry = appendSector(disk, s, c);
+                if (entry == nullptr) {
+                    ++dropped;
+                    continue;
+                }
+                readSector(track, pointer & 0x7FFF, (pointer & kDmkPointerMfm) != 0, *entry, text);
+            }
+            if (dropped > 0) {
+                text.mark(" - track holds " + std::to_string(kMaxSectorsPerTrack + dropped) +
+                          " IDs; the first " + std::to_string(kMaxSectorsPerTrack) + " are kept");
+            }
+        }
+    }
+    text.finish(" - DMK image loaded.");
+}
 
 void loadDmkImage(const std::string& path, DiskImage& disk, OperationLog& log) {
     clear(disk);
     LogText text(log, "Loading DMK Image: " + path);
+    const auto file = readImageFile(path, text, FailureStops::With);
+    if (!file) {
+        return;
+    }
+    decodeDmk(*file, disk, text);
+    if (isEmpty(disk)) {
+        return;
+    }
+    setSourcePath(disk, path);
 }
 
 }  // namespace sv

@@ -1,0 +1,92 @@
+#pragma once
+
+// The Model II analysis as its front ends see it: analyseDisk recognises the system that wrote a
+// disk, lists its directory and gathers every listed file's bytes, and returns all of it as one
+// value. The window and the command-line program only render that value.
+//
+// Texts taken from the disk (titles, listing lines, BASIC listings) hold one char per disk byte;
+// shown as Latin-1 they read as the disk wrote them.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/disk_image.h"
+#include "core/operation_log.h"
+
+namespace sv {
+
+// osCode values, as the character codes the analysis stores.
+namespace os {
+inline constexpr std::uint8_t trsdos = 'T';
+inline constexpr std::uint8_t hsds = 'H';
+inline constexpr std::uint8_t lsdos = 'L';
+inline constexpr std::uint8_t dosplus = 'D';
+inline constexpr std::uint8_t trsdos16 = '6';
+inline constexpr std::uint8_t fmgCpm = 'F';
+inline constexpr std::uint8_t picklesTroutCpm = 'P';
+inline constexpr std::uint8_t lifeboatCpm = 'B';
+inline constexpr std::uint8_t atonCpm = 'A';
+inline constexpr std::uint8_t ucsdPascal = 'U';
+inline constexpr std::uint8_t xenixTar = 'Z';
+inline constexpr std::uint8_t unknown = 0xFF;
+}  // namespace os
+
+// Geometry and allocation of the CP/M family and UCSD Pascal; Model II/16 TRSDOS uses `sides`.
+struct DiskParameters {
+    std::uint8_t sides = 0;
+    std::uint8_t sectorsPerTrack = 0;
+    std::uint16_t sectorSize = 0;
+    std::uint8_t interleave = 0;  // UCSD sector table step
+    std::uint8_t skew = 0;        // CP/M sector table step
+    // Record to read for logical sector i (1-based); entry 0 is 0. sectorsPerTrack + 1 entries.
+    std::vector<std::uint8_t> sectorTable;
+    std::uint8_t blockShift = 0;  // 3: 16 one-byte block numbers; else 8 two-byte, low first
+    std::uint8_t blockMask = 0;   // block size (blockMask + 1) x 128
+    std::uint8_t lastDirEntry = 0;
+    std::uint8_t reservedTracks = 0;
+};
+
+struct Recognition {
+    bool modelII = false;  // false: trackLength below 8192, nothing else examined
+    std::uint8_t osCode = os::unknown;
+    std::uint16_t dirTrack = 0;
+    std::uint8_t firstDirSector = 0;
+    std::uint8_t osVersion = 0;
+    std::string diskTitle;
+    std::optional<DiskParameters> parameters;  // set for Model II/16, CP/M family and UCSD
+
+    [[nodiscard]] bool recognised() const { return modelII && osCode != os::unknown; }
+};
+
+// One row of the entry table: a listed file.
+struct AnalysedEntry {
+    int row = 0;  // the row the listing recorded it at (Model II/16 TRSDOS counts from 1)
+    std::string listingLine;
+    std::vector<std::uint8_t> fileContent;
+    // The detokenised listing, for the files the listing hands to the BASIC detokeniser.
+    std::optional<std::string> basicListing;
+};
+
+struct DiskAnalysis {
+    Recognition recognition;
+    std::string diskInfo;  // the DiskInfo label text, lines separated by "\r\n"
+    std::vector<AnalysedEntry> entries;  // in row order
+    // Indices into `entries` in the order the sorted list shows them: by line text compared
+    // case-insensitively in ASCII, ties by row.
+    std::vector<std::size_t> listOrder;
+    // True when the gathered contents reached the analysis' memory budget and later files were
+    // cut (only a hostile directory gets there; the log says so).
+    bool contentTruncated = false;
+};
+
+// Recognises and lists `disk`. Its only reports to `log` are the DOCUMENT/CTL index and a note
+// on cut contents; they continue the text the log shows.
+[[nodiscard]] DiskAnalysis analyseDisk(const DiskImage& disk, OperationLog& log);
+
+// The list order of a set of entries (see DiskAnalysis::listOrder).
+[[nodiscard]] std::vector<std::size_t> sortedListOrder(const std::vector<AnalysedEntry>& entries);
+
+}  // namespace sv

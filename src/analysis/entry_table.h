@@ -1,0 +1,84 @@
+#pragma once
+
+// What every listing shares: the one sector buffer, the growing entry table, and the texts of a
+// listing line (name field, hexadecimal, dates).
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analysis/analysis.h"
+#include "core/disk_image.h"
+
+namespace sv {
+
+// All sector reads of one analysis go through one buffer: a sector the disk does not hold leaves
+// the previous read's bytes, and the recognition tests and listings see exactly that.
+class SectorReader {
+public:
+    explicit SectorReader(const DiskImage& disk) : disk_(disk) { buffer_.fill(0); }
+
+    const SectorData& read(int cylinder, int side, int record) {
+        readSectorData(cylinder, side, record, disk_, buffer_);
+        return buffer_;
+    }
+    [[nodiscard]] const SectorData& buffer() const { return buffer_; }
+    [[nodiscard]] const DiskImage& disk() const { return disk_; }
+
+    // Cylinders a walk may visit: the geometry held, never beyond the store.
+    [[nodiscard]] int cylinderCount() const;
+    [[nodiscard]] int sideCount() const;
+
+private:
+    const DiskImage& disk_;
+    SectorData buffer_;
+};
+
+// The entry table grows with the directory: no listed file is dropped. Its gathered bytes share
+// one budget per analysis, so a hostile directory whose extents overlap cannot exhaust memory.
+class EntryTable {
+public:
+    static constexpr std::size_t kContentBudgetBytes = std::size_t{64} << 20;
+
+    // The next row to record (Model II/16 TRSDOS starts its rows at 1).
+    void skipRow() { ++nextRow_; }
+
+    // Appends bytes to a file being gathered, within the budget. False once the budget is spent.
+    bool append(std::vector<std::uint8_t>& content, std::span<const std::uint8_t> bytes);
+
+    int record(std::string line, std::vector<std::uint8_t> content,
+               std::optional<std::string> basicListing = std::nullopt);
+
+    [[nodiscard]] const std::vector<AnalysedEntry>& entries() const { return entries_; }
+    [[nodiscard]] std::vector<AnalysedEntry> takeEntries() { return std::move(entries_); }
+    [[nodiscard]] bool truncated() const { return truncated_; }
+
+private:
+    std::vector<AnalysedEntry> entries_;
+    int nextRow_ = 0;
+    std::size_t budget_ = kContentBudgetBytes;
+    bool truncated_ = false;
+};
+
+// The name part of a listing line: the name trimmed, then one space for a blank extension or the
+// separator and the extension trimmed; padded on the right to `width` (never cut).
+[[nodiscard]] std::string nameField(std::span<const std::uint8_t> name,
+                                    std::span<const std::uint8_t> extension, char separator,
+                                    std::size_t width);
+
+[[nodiscard]] std::string trimmed(std::string_view text);
+[[nodiscard]] std::string textOf(std::span<const std::uint8_t> bytes);
+[[nodiscard]] std::string padRight(std::string text, std::size_t width);
+
+// Upper-case hexadecimal of the low `digits` digits.
+[[nodiscard]] std::string hexField(unsigned long value, int digits);
+// DD/MM/YYYY with leading zeros.
+[[nodiscard]] std::string dateText(int day, int month, int year);
+// A two-digit year within the century: 1900 + year above 70, else 2000 + year.
+[[nodiscard]] int centuryYear(int year);
+
+}  // namespace sv

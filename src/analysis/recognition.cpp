@@ -1,0 +1,365 @@
+#include "analysis/recognition.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
+#include "analysis/cpm_listing.h"
+#include "analysis/trsdos_listings.h"
+#include "analysis/ucsd_xenix_listings.h"
+
+namespace sv {
+
+namespace {
+
+constexpr std::uint16_t kModel2MinTrackLength = 8192;
+
+// Bytes p..q, 1-based and inclusive, of a sector buffer.
+std::string_view bytesAt(const SectorData& s, std::size_t first, std::size_t last) {
+    return {reinterpret_cast<const char*>(s.data()) + (first - 1), last - first + 1};
+}
+
+std::uint8_t byteAt(const SectorData& s, std::size_t position) { return s[position - 1]; }
+
+std::string_view whole(const SectorData& s) {
+    return {reinterpret_cast<const char*>(s.data()), s.size()};
+}
+
+bool contains(const SectorData& s, std::string_view text) {
+    return whole(s).find(text) != std::string_view::npos;
+}
+
+// The characters taken as decimal text: its leading digits, kept in eight bits.
+std::uint8_t numberWritten(std::string_view text) {
+    unsigned value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            break;
+        }
+        value = (value * 10 + static_cast<unsigned>(c - '0')) & 0xFFFF;
+    }
+    return static_cast<std::uint8_t>(value);
+}
+
+char hexDigit(unsigned n) { return "0123456789ABCDEF"[n & 15]; }
+
+std::string versionText(std::uint8_t v) {
+    return std::string{hexDigit(v >> 4), '.', hexDigit(v & 15)};
+}
+
+std::string doubledAmpersands(const std::string& text) {
+    std::string out;
+    for (const char c : text) {
+        out += c;
+        if (c == '&') {
+            out += '&';
+        }
+    }
+    return out;
+}
+
+std::uint32_t be32(const SectorData& s, std::size_t position) {
+    return (std::uint32_t{byteAt(s, position)} << 24) |
+           (std::uint32_t{byteAt(s, position + 1)} << 16) |
+           (std::uint32_t{byteAt(s, position + 2)} << 8) | byteAt(s, position + 3);
+}
+
+DiskParameters cpmParameters(int sides, int sectorsPerTrack, int sectorSize, int skew,
+                             int blockShift, int lastDirEntry) {
+    DiskParameters p;
+    p.sides = static_cast<std::uint8_t>(sides);
+    p.sectorsPerTrack = static_cast<std::uint8_t>(sectorsPerTrack);
+    p.sectorSize = static_cast<std::uint16_t>(sectorSize);
+    p.skew = static_cast<std::uint8_t>(skew);
+    p.sectorTable = cpmSectorTable(sectorsPerTrack, skew);
+    p.blockShift = static_cast<std::uint8_t>(blockShift);
+    p.blockMask = 15;
+    p.lastDirEntry = static_cast<std::uint8_t>(lastDirEntry);
+    p.reservedTracks = 2;
+    return p;
+}
+
+DiskParameters ucsdParameters() {
+    DiskParameters p;
+    p.sides = 1;
+    p.sectorsPerTrack = 26;
+    p.sectorSize = 128;
+    p.interleave = 2;
+    p.sectorTable = ucsdSectorTable(26, 2);
+    p.blockShift = 4;
+    p.blockMask = 15;
+    p.lastDirEntry = 127;
+    p.reservedTracks = 2;
+    return p;
+}
+
+void setValues(Recognition& r, std::uint8_t osCode, int dirTrack, int firstDirSector,
+               int osVersion) {
+    r.osCode = osCode;
+    r.dirTrack = static_cast<std::uint16_t>(dirTrack);
+    r.firstDirSector = static_cast<std::uint8_t>(firstDirSector);
+    r.osVersion = static_cast<std::uint8_t>(osVersion);
+}
+
+// ATON's version text: the characters 8, 10 and 11 after the first "VERSION".
+std::uint8_t atonVersion(const SectorData& s) {
+    const auto p = whole(s).find("VERSION");
+    if (p == std::string_view::npos) {
+        return 0;
+    }
+    std::string digits;
+    for (const std::size_t offset : {8, 10, 11}) {
+        if (p + offset < s.size()) {
+            digits += static_cast<char>(s[p + offset]);
+        }
+    }
+    return numberWritten(digits);
+}
+
+// ATON's system name: from three past the first CR LF LF to just before SPACE CR LF LF; empty
+// when either is missing or they come the other way round.
+std::string atonText(const SectorData& s) {
+    const std::string_view text = whole(s);
+    const auto open = text.find("\r\n\n");
+    const auto close = text.find(" \r\n\n");
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open + 3) {
+        return {};
+    }
+    return std::string(text.substr(open + 3, close - (open + 3)));
+}
+
+std::string ucsdTitle(const SectorData& s) {
+    const std::size_t nameLength = std::min<std::size_t>(byteAt(s, 7), 7);
+    const std::string name(bytesAt(s, 8, 8 + 7 - 1).substr(0, nameLength));
+    const unsigned blocks = byteAt(s, 15) | (byteAt(s, 16) << 8);
+    const unsigned date = byteAt(s, 21) | (byteAt(s, 22) << 8);
+    const int month = static_cast<int>(date & 15);
+    const int day = static_cast<int>((date >> 4) & 31);
+    const int year = centuryYear(static_cast<int>(date >> 9));
+    return "UCSD Pascal Disk\r\nVolName='" + name + "', NBLKs=" + hexField(blocks, 4) +
+           ", Date=" + dateText(day, month, year);
+}
+
+}  // namespace
+
+bool isModel2Disk(const DiskImage& disk) { return disk.trackLength >= kModel2MinTrackLength; }
+
+std::vector<std::uint8_t> cpmSectorTable(int sectorsPerTrack, int skew) {
+    std::vector<std::uint8_t> table(static_cast<std::size_t>(std::max(sectorsPerTrack, 0)) + 1, 0);
+    if (sectorsPerTrack < 1) {
+        return table;
+    }
+    table[1] = 1;
+    int x = 1;
+    for (int i = 2; i <= sectorsPerTrack; ++i) {
+        x += skew;
+        if (x > sectorsPerTrack) {
+            x -= sectorsPerTrack;
+        }
+        table[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(x);
+    }
+    return table;
+}
+
+std::vector<std::uint8_t> ucsdSectorTable(int sectorsPerTrack, int interleave) {
+    std::vector<std::uint8_t> table(static_cast<std::size_t>(std::max(sectorsPerTrack, 0)) + 1, 0);
+    if (sectorsPerTrack < 1) {
+        return table;
+    }
+    table[1] = 1;
+    int x = 1;
+    for (int i = 2; i <= sectorsPerTrack; ++i) {
+        x += interleave;
+        if (x > sectorsPerTrack) {
+            x = x - sectorsPerTrack + 1;
+        }
+        table[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(x);
+    }
+    return table;
+}
+
+Recognition recogniseSystem(SectorReader& reader) {
+    Recognition r;
+    r.modelII = true;
+
+    const SectorData& s = reader.read(0, 0, 2);
+    if (bytesAt(s, 3, 8) == "TRSDOS") {
+        setValues(r, os::trsdos, byteAt(s, 1), byteAt(s, 2), byteAt(s, 11));
+        if (bytesAt(reader.read(3, 0, 18), 149, 152) == "HSDS") {
+            r.osCode = os::hsds;
+            r.osVersion = 0x20;
+            r.diskTitle = "Racet HSDS on Model II TRSDOS " + versionText(r.osVersion) + " Disk";
+        } else {
+            r.diskTitle = "Model II TRSDOS " + versionText(r.osVersion) + " Disk";
+        }
+        return r;
+    }
+    if (bytesAt(s, 17, 22) == "LS-DOS") {
+        r.diskTitle = "Model II LS-DOS " + std::string(bytesAt(s, 17, 22)) + " " +
+                      static_cast<char>(byteAt(s, 23)) + "." + static_cast<char>(byteAt(s, 24)) +
+                      " " + std::string(bytesAt(s, 25, 32)) + " Disk";
+        const std::uint8_t version = numberWritten(bytesAt(s, 23, 24));
+        setValues(r, os::lsdos, byteAt(reader.read(0, 0, 0), 3), 0, version);
+        return r;
+    }
+    if (bytesAt(s, 1, 3) == "DCT") {
+        const int dirTrack = byteAt(s, 9);
+        const int version = bytesAt(reader.read(36, 0, 28), 243, 246) == "A.00" ? 0 : 1;
+        setValues(r, os::dosplus, dirTrack, 0, version);
+        r.diskTitle = "Model II Dosplus II vA." + hexField(r.osVersion, 2) + " Disk";
+        return r;
+    }
+    if (const SectorData& boot = reader.read(0, 0, 3); bytesAt(boot, 1, 6) == "TRSDOS") {
+        const std::uint32_t dirAddress = be32(boot, 19);
+        const std::uint32_t blocks = be32(boot, 35);
+        setValues(r, os::trsdos16, static_cast<int>(dirAddress / 32),
+                  static_cast<int>(dirAddress % 32), byteAt(boot, 10));
+        r.diskTitle = "Model II/16 TRSDOS " + versionText(r.osVersion) +
+                      " Disk, NBLKs=" + hexField(blocks & 0xFFFF, 4);
+        DiskParameters p;
+        p.sides = reader.disk().sideCount;
+        r.parameters = p;
+        return r;
+    }
+    if (const SectorData& fmg = reader.read(0, 0, 17); bytesAt(fmg, 68, 70) == "FMG") {
+        std::string title = std::string(bytesAt(fmg, 68, 70)) + " " +
+                            static_cast<char>(byteAt(fmg, 73));
+        for (const char c : bytesAt(fmg, 74, 83)) {
+            title += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        const SectorData& second = reader.read(0, 0, 18);
+        title += " - " + std::string(bytesAt(second, 3, 20)) + " Disk";
+        const std::string version =
+            std::string(1, static_cast<char>(byteAt(second, 17))) + std::string(bytesAt(second, 19, 20));
+        setValues(r, os::fmgCpm, 2, 1, numberWritten(version));
+        r.diskTitle = title;
+        r.parameters = cpmParameters(1, 26, 256, 1, 3, 63);
+        return r;
+    }
+    if (const SectorData& pt = reader.read(0, 0, 19); bytesAt(pt, 107, 121) == "Pickles & Trout") {
+        const std::string version = std::string(bytesAt(pt, 20, 21));
+        setValues(r, os::picklesTroutCpm, 2, 1, numberWritten(version));
+        r.diskTitle = doubledAmpersands(std::string(bytesAt(pt, 107, 121)) + " " +
+                                        std::string(bytesAt(pt, 15, 22)) + " Disk");
+        r.parameters = cpmParameters(1, 16, 512, 1, 4, 127);
+        return r;
+    }
+    if (bytesAt(reader.read(0, 0, 3), 14, 24) == "BIOSMODSPNT") {
+        setValues(r, os::picklesTroutCpm, 2, 1, 0x16);
+        r.diskTitle = doubledAmpersands("Pickles & Trout BIOSMODS.PNT Disk");
+        r.parameters = cpmParameters(1, 16, 512, 1, 4, 127);
+        return r;
+    }
+    if (bytesAt(reader.read(0, 0, 11), 67, 72) == "Corvus") {
+        setValues(r, os::picklesTroutCpm, 2, 1, 0x16);
+        r.diskTitle = doubledAmpersands("Pickles & Trout Corvus Disk");
+        r.parameters = cpmParameters(1, 16, 512, 1, 4, 127);
+        return r;
+    }
+    if (const SectorData& lb = reader.read(0, 0, 13); bytesAt(lb, 8, 11) == "CP/M") {
+        const std::string version =
+            std::string(1, static_cast<char>(byteAt(lb, 14))) + std::string(bytesAt(lb, 16, 17));
+        setValues(r, os::lifeboatCpm, 2, 1, numberWritten(version));
+        r.diskTitle = "Lifeboat " + std::string(bytesAt(lb, 8, 17)) + " Disk";
+        r.parameters = cpmParameters(1, 8, 1024, 3, 4, 127);
+        return r;
+    }
+    for (const int side : {0, 1}) {
+        const SectorData& aton = side == 0 ? reader.read(1, 0, 3) : reader.read(0, 1, 3);
+        if (contains(aton, "ATON")) {
+            setValues(r, os::atonCpm, 2, 1, atonVersion(aton));
+            r.diskTitle = "ATON " + atonText(aton) + (side == 0 ? " SSHD Disk" : " DSHD Disk");
+            r.parameters = side == 0 ? cpmParameters(1, 8, 1024, 3, 4, 127)
+                                     : cpmParameters(2, 8, 1024, 3, 4, 191);
+            return r;
+        }
+    }
+    if (const SectorData& volume = reader.read(1, 0, 17);
+        contains(volume, ".CODE") || contains(volume, ".TEXT") || contains(volume, "SYSTEM.")) {
+        setValues(r, os::ucsdPascal, 1, 9, 0);
+        r.diskTitle = ucsdTitle(volume);
+        r.parameters = ucsdParameters();
+        return r;
+    }
+    if (contains(reader.read(0, 0, 1), "\xE5")) {
+        const SectorData& tar = reader.read(1, 0, 1);
+        if (contains(tar, "/") || contains(tar, ".")) {
+            setValues(r, os::xenixTar, 1, 1, 0);
+            r.diskTitle = "Xenix TAR Disk\r\n";
+            return r;
+        }
+    }
+    r.osCode = os::unknown;
+    r.dirTrack = 0;
+    r.diskTitle = "Unknown Model II OS Disk";
+    return r;
+}
+
+std::string diskInfoText(const Recognition& recognition) {
+    if (!recognition.modelII) {
+        return kNotModel2Text;
+    }
+    std::string number = std::to_string(recognition.dirTrack);
+    if (number.size() < 4) {
+        number.insert(0, 4 - number.size(), ' ');
+    }
+    return recognition.diskTitle + "\r\nDirTrack=" + number + "[" +
+           hexField(recognition.dirTrack, 4) + "]";
+}
+
+namespace {
+
+ListingFunction listingFor(std::uint8_t osCode) {
+    switch (osCode) {
+        case os::trsdos:
+        case os::hsds:
+            return listTrsdos;
+        case os::lsdos:
+            return listLsdos;
+        case os::dosplus:
+            return listDosplus;
+        case os::trsdos16:
+            return listTrsdos16;
+        case os::fmgCpm:
+        case os::picklesTroutCpm:
+        case os::lifeboatCpm:
+        case os::atonCpm:
+            return listCpmDisk;
+        case os::ucsdPascal:
+            return listUcsdDisk;
+        case os::xenixTar:
+            return listXenixDisk;
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace
+
+DiskAnalysis analyseDisk(const DiskImage& disk, OperationLog& log) {
+    DiskAnalysis analysis;
+    if (!isModel2Disk(disk)) {
+        analysis.diskInfo = kNotModel2Text;
+        return analysis;
+    }
+    SectorReader reader(disk);
+    analysis.recognition = recogniseSystem(reader);
+    analysis.diskInfo = diskInfoText(analysis.recognition);
+
+    EntryTable table;
+    if (const ListingFunction list = listingFor(analysis.recognition.osCode); list != nullptr) {
+        list(analysis.recognition, reader, table, log);
+    }
+    if (table.truncated()) {
+        LogText text = LogText::continuing(log);
+        text.line("Analysis: file contents beyond " +
+                  std::to_string(EntryTable::kContentBudgetBytes >> 20) +
+                  " MB not gathered; the listing is complete.");
+    }
+    analysis.contentTruncated = table.truncated();
+    analysis.entries = table.takeEntries();
+    analysis.listOrder = sortedListOrder(analysis.entries);
+    return analysis;
+}
+
+}  // namespace sv

@@ -1,0 +1,18 @@
+#pragma once
+
+// Model II TRSDOS (and HSDS), LS-DOS, Dosplus II and Model II/16 TRSDOS directories.
+
+#include "analysis/listings.h"
+
+namespace sv {
+
+void listTrsdos(const Recognition& recognition, SectorReader& reader, EntryTable& table,
+                OperationLog& log);
+void listLsdos(const Recognition& recognition, SectorReader& reader, EntryTable& table,
+               OperationLog& log);
+void listDosplus(const Recognition& recognition, SectorReader& reader, EntryTable& table,
+                 OperationLog& log);
+void listTrsdos16(const Recognition& recognition, SectorReader& reader, EntryTable& table,
+                  OperationLog& log);
+
+}  // namespace sv

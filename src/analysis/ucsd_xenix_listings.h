@@ -1,0 +1,14 @@
+#pragma once
+
+// UCSD Pascal volumes and Xenix tar disks.
+
+#include "analysis/listings.h"
+
+namespace sv {
+
+void listUcsdDisk(const Recognition& recognition, SectorReader& reader, EntryTable& table,
+                  OperationLog& log);
+void listXenixDisk(const Recognition& recognition, SectorReader& reader, EntryTable& table,
+                   OperationLog& log);
+
+}  // namespace sv

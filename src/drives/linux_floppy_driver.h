@@ -1,0 +1,102 @@
+#pragma once
+
+// The driver layer on Linux: the kernel's raw floppy-controller commands (FDRAWCMD) on
+// /dev/fd0 (drive A) and /dev/fd1 (drive B).
+//
+// Raw commands exist only in kernels built with CONFIG_BLK_DEV_FD_RAWCMD; elsewhere FDRAWCMD
+// fails with EOPNOTSUPP and the driver counts as absent, with a log line saying why. Every
+// command is bounded in time: a confused controller can keep an ioctl waiting for ever.
+
+#include <linux/fd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "drives/floppy_driver.h"
+
+namespace sv {
+
+// The controller command blocks, built without touching a device.
+namespace fdc {
+
+inline constexpr std::uint8_t kSeek = 0x0F;
+inline constexpr std::uint8_t kReadId = 0x0A;
+inline constexpr std::uint8_t kReadData = 0x06;
+inline constexpr std::uint8_t kSenseDriveStatus = 0x04;
+
+// Second command byte: head select in bit 2, drive unit in bits 0-1.
+[[nodiscard]] constexpr std::uint8_t headUnit(int head, int unit) {
+    return static_cast<std::uint8_t>(((head & 1) << 2) | (unit & 3));
+}
+
+[[nodiscard]] floppy_raw_cmd seekCommand(int unit, std::uint8_t cylinder, std::uint8_t head);
+[[nodiscard]] floppy_raw_cmd senseDriveCommand(int unit);
+// READ ID on the cylinder the head was stepped to (the driver seeks there first).
+[[nodiscard]] floppy_raw_cmd readIdCommand(int unit, std::uint8_t rateCode, std::uint8_t flags,
+                                           std::uint8_t head, std::uint8_t seekCylinder);
+// READ DATA of one sector into `buffer`, from the cylinder the head was stepped to; the
+// request's cylinder is the one the controller compares with the IDs.
+[[nodiscard]] floppy_raw_cmd readDataCommand(int unit, std::uint8_t rateCode,
+                                             const ReadRequest& request,
+                                             std::uint8_t seekCylinder,
+                                             std::span<std::uint8_t> buffer);
+
+// The reply of a finished command as the caller sees it.
+struct Reply {
+    int error = 0;  // errno of a failed ioctl, else 0
+    int count = 0;
+    std::array<std::uint8_t, 7> bytes{};
+    long residueBytes = 0;  // bytes the transfer left undone
+};
+
+// The ID a READ ID answered, or nothing when it ended abnormally.
+[[nodiscard]] std::optional<SectorId> idFromReply(const Reply& reply);
+// Good: ST0 interrupt code 00 (ST0 itself may carry seek-end and head bits). A data-error bit
+// (ST1 or ST2) is the CRC error; anything else a plain failure.
+[[nodiscard]] ReadResult readResultFromReply(const Reply& reply, std::size_t requestedBytes);
+
+// The track scan from repeated READ IDs: until the first ID comes round again, or 33 IDs.
+template <typename ReadIdFn>
+[[nodiscard]] TrackScan scanByReadId(ReadIdFn readId) {
+    TrackScan scan;
+    const std::optional<SectorId> first = readId();
+    if (!first) {
+        return scan;
+    }
+    scan.ids[scan.count++] = *first;
+    while (scan.count < kMaxScanIds) {
+        const std::optional<SectorId> next = readId();
+        if (!next || *next == *first) {
+            break;
+        }
+        scan.ids[scan.count++] = *next;
+    }
+    return scan;
+}
+
+// The log line that says why raw commands cannot be used, from the errno FDRAWCMD gave.
+[[nodiscard]] std::string rawCommandRefusal(const std::string& device, int error);
+
+}  // namespace fdc
+
+class LinuxFloppyDriver : public FloppyDriver {
+public:
+    static constexpr std::chrono::milliseconds kDefaultCommandLimit{4000};
+
+    explicit LinuxFloppyDriver(std::string deviceA = "/dev/fd0", std::string deviceB = "/dev/fd1",
+                               std::chrono::milliseconds commandLimit = kDefaultCommandLimit);
+
+    // Present when a floppy device opens and takes a raw command; the version is the layer's
+    // own.
+    [[nodiscard]] DriverStatus queryDriver() override;
+    [[nodiscard]] std::unique_ptr<FloppyDrive> openDrive(int unit) override;
+
+private:
+    std::string devices_[2];
+    std::chrono::milliseconds commandLimit_;
+};
+
+}  // namespace sv
