@@ -10,8 +10,10 @@
 
 #include <array>
 
+#include "ui/analysis_window.h"
 #include "ui/dialog_units.h"
 #include "drives/drive_discovery.h"
+#include "drives/physical_reader.h"
 #include "drives/floppy_driver.h"
 #include "formats/image_types.h"
 #include "ui/file_dialogs.h"
@@ -135,8 +137,15 @@ void MainWindow::save() {
     (void)saveImageByType(path, *disks_.current, *log_);
 }
 
-void MainWindow::read() {}
+void MainWindow::read() {
+    OperationScope operation(*log_);
+    // Drive A whatever the drive list shows: only drive A is offered for reading.
+    readPhysicalDisk("A:", *disks_.current, driver_, *log_);
+}
 
-void MainWindow::openDiskDirectory() {}
+void MainWindow::openDiskDirectory() {
+    AnalysisWindow analysis(*disks_.current, *log_, dialogs_);
+    analysis.exec();
+}
 
 }  // namespace sv::ui
