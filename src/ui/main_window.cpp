@@ -16,6 +16,7 @@
 #include "drives/physical_reader.h"
 #include "drives/floppy_driver.h"
 #include "formats/image_types.h"
+#include "merge/merge_command.h"
 #include "ui/file_dialogs.h"
 #include "ui/file_selection.h"
 
@@ -126,7 +127,12 @@ void MainWindow::load() {
     loadImageByType(path, *disks_.current, *log_);
 }
 
-void MainWindow::mergeImages() {}
+void MainWindow::mergeImages() {
+    const std::string path = chooseMergePath(this, dialogs_, {loadPathBox(), savePathBox()});
+    OperationScope operation(*log_);
+    // A cancelled dialog is passed on too: the command then says why nothing was merged.
+    (void)runMergeCommand(path, *disks_.current, *disks_.mergeSource, *log_, *log_);
+}
 
 void MainWindow::save() {
     const std::string path = chooseSavePath(this, dialogs_, {loadPathBox(), savePathBox()});
