@@ -1,10 +1,388 @@
 #include "analysis/trsdos_listings.h"
 
+#include <algorithm>
+#include <array>
+
+#include "analysis/basic_detokeniser.h"
+#include "analysis/document_index.h"
+#include "core/byte_reader.h"
+
 namespace sv {
 
-void listTrsdos(const Recognition&, SectorReader&, EntryTable&, OperationLog&) {}
-void listLsdos(const Recognition&, SectorReader&, EntryTable&, OperationLog&) {}
-void listDosplus(const Recognition&, SectorReader&, EntryTable&, OperationLog&) {}
-void listTrsdos16(const Recognition&, SectorReader&, EntryTable&, OperationLog&) {}
+namespace {
+
+// TRSDOS: four 64-byte entries per directory record, 16 extents, granules of 5 sectors.
+constexpr int kTrsdosLastRecord = 25;
+constexpr std::uint8_t kTrsdos12Version = 0x12;
+constexpr std::size_t kTrsdosEntryBytes = 64;
+constexpr int kTrsdosEntriesPerRecord = 4;
+constexpr int kTrsdosExtents = 16;
+constexpr int kTrsdosSectorsPerGranule = 5;
+constexpr int kTrsdosSectorsPerTrack = 25;
+
+// LS-DOS and Dosplus II: eight 32-byte entries per record, five extents.
+constexpr std::size_t kShortEntryBytes = 32;
+constexpr int kShortEntriesPerRecord = 8;
+constexpr int kShortExtents = 5;
+constexpr int kLsdosFirstRecord = 2;
+constexpr int kLsdosLastRecord = 29;
+constexpr int kLsdosSideOneLastRecord = 34;
+constexpr int kLsdosSectorsPerGranule = 10;
+constexpr int kLsdosSectorsPerSide = 30;
+constexpr int kDosplusSectorsPerGranule = 5;
+constexpr int kDosplusSectorsPerTrack = 30;
+
+// Model II/16 TRSDOS: 512-byte records 1..16 on logical tracks that count both sides.
+constexpr std::size_t kTrsdos16EntryBytes = 64;
+constexpr int kTrsdos16EntriesPerRecord = 8;
+constexpr int kTrsdos16RecordsPerTrack = 16;
+constexpr std::size_t kTrsdos16RecordBytes = 512;
+
+constexpr std::uint8_t kNoExtent = 0xFF;
+constexpr std::uint8_t kLsdosListedBit = 0x10;
+
+// An entry's bytes, addressed 1-based as the directory layouts are written.
+class Entry {
+public:
+    explicit Entry(std::span<const std::uint8_t> bytes) : in_(bytes) {}
+    [[nodiscard]] std::uint8_t at(std::size_t position) const { return in_.u8(position - 1); }
+    [[nodiscard]] unsigned le16(std::size_t position) const { return in_.le16(position - 1); }
+    [[nodiscard]] std::uint32_t be32(std::size_t position) const {
+        return (std::uint32_t{in_.be16(position - 1)} << 16) | in_.be16(position + 1);
+    }
+    [[nodiscard]] std::span<const std::uint8_t> range(std::size_t first, std::size_t last) const {
+        return in_.bytes(first - 1, last - first + 1);
+    }
+
+private:
+    ByteReader in_;
+};
+
+std::vector<std::uint8_t> copyOf(const SectorData& data, std::size_t count) {
+    return {data.begin(), data.begin() + static_cast<std::ptrdiff_t>(count)};
+}
+
+std::string withoutSpaces(std::span<const std::uint8_t> bytes) {
+    std::string text;
+    for (const std::uint8_t b : bytes) {
+        if (b != ' ') {
+            text += static_cast<char>(b);
+        }
+    }
+    return text;
+}
+
+struct Extent {
+    int track;
+    int startGranule;
+    int granules;
+};
+
+Extent extentAt(const Entry& e, std::size_t position) {
+    const std::uint8_t g = e.at(position + 1);
+    return {e.at(position), g >> 5, (g & 31) + 1};
+}
+
+// Month and day as the LS-DOS family prints them: months 13..15 wrap, zero reads as 1.
+int listedMonth(int month) {
+    if (month > 12) {
+        month -= 12;
+    }
+    return month == 0 ? 1 : month;
+}
+
+int listedDay(int day) { return day == 0 ? 1 : day; }
+
+// ---- TRSDOS and HSDS
+
+void listTrsdosEntry(const Entry& e, SectorReader& reader, EntryTable& table, OperationLog& log) {
+    const std::string name = trimmed(textOf(e.range(6, 13)));
+    const std::string extension = withoutSpaces(e.range(14, 16));
+    std::string line = nameField(e.range(6, 13), e.range(14, 16), '/', 13) +
+                       zeroPadded(e.at(57), 2) + "/" + zeroPadded(e.at(56), 2) + "/" +
+                       zeroPadded(centuryYear(e.at(55)), 4) + " UPD=" + hexField(e.le16(17), 4) +
+                       " ACC=" + hexField(e.le16(19), 4) + " LRL=" + hexField(e.at(5), 2) +
+                       " EOFB=" + hexField(e.at(4), 2) + " EOFS=" + hexField(e.le16(21), 4);
+
+    std::vector<std::uint8_t> content;
+    bool gathering = true;
+    for (int i = 0; i < kTrsdosExtents; ++i) {
+        const Extent x = extentAt(e, 23 + 2 * static_cast<std::size_t>(i));
+        if (x.track == kNoExtent) {
+            break;
+        }
+        line += " T=" + hexField(static_cast<unsigned>(x.track), 2) +
+                " G=" + hexField(static_cast<unsigned>(x.startGranule), 2) +
+                " S=" + std::to_string(x.granules * kTrsdosSectorsPerGranule);
+        int track = x.track;
+        int sector = x.startGranule * kTrsdosSectorsPerGranule + 1;
+        for (int n = 0; gathering && n < x.granules * kTrsdosSectorsPerGranule; ++n) {
+            if (sector == kTrsdosSectorsPerTrack + 1) {
+                sector = 1;
+                ++track;
+            }
+            if (track >= reader.cylinderCount()) {
+                break;
+            }
+            const SectorData& data = reader.read(track, 0, sector);
+            // Track 0 is single density: 128-byte sectors.
+            const std::size_t used = track == 0 ? 128 : 256;
+            gathering = table.append(content, std::span(data).first(used));
+            ++sector;
+        }
+    }
+
+    if (name == "DOCUMENT" && extension == "CTL") {
+        readDocumentIndex(content, log);
+    }
+    std::optional<std::string> basic;
+    if (extension == "BAS") {
+        basic = detokeniseBasic(content);
+    }
+    table.record(std::move(line), std::move(content), std::move(basic));
+}
+
+// ---- LS-DOS
+
+void listLsdosEntry(const Entry& e, SectorReader& reader, EntryTable& table) {
+    const int month = listedMonth(e.at(3) & 15);
+    const int day = listedDay(e.at(3) >> 3);
+    const int year = 1980 + (e.at(2) & 7);
+    std::string line = nameField(e.range(6, 13), e.range(14, 16), '/', 20) +
+                       dateText(day, month, year) + " OWN=" + hexField(e.le16(17), 4) +
+                       " USR=" + hexField(e.le16(19), 4) + " LRL=" + hexField(e.at(5), 2) +
+                       " EOFB=" + hexField(e.at(4), 2) + " EOFS=" + hexField(e.le16(21), 4);
+
+    const bool twoSided = reader.sideCount() == 2;
+    std::vector<std::uint8_t> content;
+    bool gathering = true;
+    for (int i = 0; gathering && i < kShortExtents; ++i) {
+        const Extent x = extentAt(e, 23 + 2 * static_cast<std::size_t>(i));
+        if (x.track == kNoExtent) {
+            break;
+        }
+        int track = x.track;
+        int side = 0;
+        int sector = x.startGranule * kLsdosSectorsPerGranule;
+        for (int n = 0; gathering && n < x.granules * kLsdosSectorsPerGranule; ++n) {
+            if (sector >= kLsdosSectorsPerSide) {
+                if (twoSided && side == 0) {
+                    side = 1;
+                    sector -= kLsdosSectorsPerSide;
+                } else {
+                    side = 0;
+                    sector = 0;
+                    ++track;
+                }
+            }
+            if (track >= reader.cylinderCount()) {
+                break;
+            }
+            gathering = table.append(content, std::span(reader.read(track, side, sector)).first(256));
+            ++sector;
+        }
+    }
+    table.record(std::move(line), std::move(content));
+}
+
+// ---- Dosplus II
+
+void listDosplusEntry(const Entry& e, SectorReader& reader, EntryTable& table) {
+    const int month = listedMonth(e.at(2) & 15);
+    const int day = listedDay(e.at(3) / 16);
+    const int year = 1980 + (e.at(3) & 7);
+    // The two password hashes are 12-bit values packed into bytes 17..19.
+    std::string line = nameField(e.range(6, 13), e.range(14, 16), '/', 13) +
+                       dateText(day, month, year) + " UPD=" + hexField(e.at(18) >> 4, 1) +
+                       hexField(e.at(17), 2) + " ACC=" + hexField(e.at(18) & 15u, 1) +
+                       hexField(e.at(19), 2) + " LRL=" + hexField(e.at(5), 2) +
+                       " EOFS=" + hexField(e.at(20), 2) + hexField(e.at(22), 2) +
+                       hexField(e.at(21), 2) + " EOFB=" + hexField(e.at(4), 2);
+
+    std::vector<std::uint8_t> content;
+    bool gathering = true;
+    for (int i = 0; gathering && i < kShortExtents; ++i) {
+        const Extent x = extentAt(e, 23 + 2 * static_cast<std::size_t>(i));
+        if (x.track == kNoExtent) {
+            break;
+        }
+        int track = x.track;
+        int sector = x.startGranule * kDosplusSectorsPerGranule + (track == 0 ? 1 : 0);
+        for (int n = 0; gathering && n < x.granules * kDosplusSectorsPerGranule; ++n) {
+            if (track >= reader.cylinderCount()) {
+                break;
+            }
+            gathering = table.append(content, std::span(reader.read(track, 0, sector)).first(256));
+            if (++sector == kDosplusSectorsPerTrack) {
+                sector = 0;
+                ++track;
+            }
+        }
+    }
+    table.record(std::move(line), std::move(content));
+}
+
+// Lists the 32-byte entries of records first..last of the directory cylinder, on `side`.
+template <typename ListEntry>
+void listShortEntries(SectorReader& reader, int cylinder, int side, int first, int last,
+                      ListEntry listEntry) {
+    for (int record = first; record <= last; ++record) {
+        const std::vector<std::uint8_t> dir = copyOf(reader.read(cylinder, side, record), 256);
+        for (int k = 0; k < kShortEntriesPerRecord; ++k) {
+            listEntry(Entry(std::span(dir).subspan(k * kShortEntryBytes, kShortEntryBytes)));
+        }
+    }
+}
+
+// ---- Model II/16 TRSDOS
+
+// A position on a logical track, which counts both sides of a two-sided disk.
+class LogicalWalk {
+public:
+    LogicalWalk(SectorReader& reader, int sides, std::uint32_t address, int recordOffset)
+        : reader_(reader),
+          sides_(sides),
+          track_(address / 32),
+          record_(static_cast<int>(address % 32) + recordOffset) {}
+
+    // False once the walk has left the disk.
+    [[nodiscard]] bool onDisk() const {
+        return track_ / static_cast<std::uint32_t>(sides_) <
+               static_cast<std::uint32_t>(reader_.cylinderCount());
+    }
+    const SectorData& read() {
+        const int cylinder = static_cast<int>(track_ / static_cast<std::uint32_t>(sides_));
+        const int side = sides_ == 1 ? 0 : static_cast<int>(track_ % 2);
+        return reader_.read(cylinder, side, record_);
+    }
+    void next() {
+        if (++record_ > kTrsdos16RecordsPerTrack) {
+            record_ = 1;
+            ++track_;
+        }
+    }
+
+private:
+    SectorReader& reader_;
+    int sides_;
+    std::uint32_t track_;
+    int record_;
+};
+
+bool skippedTrsdos16Entry(const Entry& e) {
+    return (e.at(1) == 0 && e.at(2) == 0) || trimmed(textOf(e.range(3, 18))).empty();
+}
+
+void listTrsdos16File(const Entry& file, const std::string& rootName, bool rootZero, int sides,
+                      SectorReader& reader, EntryTable& table) {
+    std::string line = padRight(rootName + " \\\\ " + trimmed(textOf(file.range(3, 18))), 32);
+    // Root entry 0 keeps its files' record count in another byte order.
+    const std::uint64_t count =
+        rootZero ? (std::uint64_t{file.at(44)} << 24) | (std::uint64_t{file.at(41)} << 16) |
+                       (std::uint64_t{file.at(42)} << 8) | file.at(43)
+                 : file.be32(41);
+    std::vector<std::uint8_t> content;
+    LogicalWalk walk(reader, sides, file.be32(47), 1);
+    for (std::uint64_t n = 0; n < count + 1 && walk.onDisk(); ++n) {
+        if (!table.append(content, std::span(walk.read()).first(kTrsdos16RecordBytes))) {
+            break;
+        }
+        walk.next();
+    }
+    table.record(std::move(line), std::move(content));
+}
+
+}  // namespace
+
+void listTrsdos(const Recognition& recognition, SectorReader& reader, EntryTable& table,
+                OperationLog& log) {
+    int first = recognition.firstDirSector;
+    int last = kTrsdosLastRecord;
+    if (recognition.osVersion == kTrsdos12Version) {
+        first += 2;
+        last += 1;
+    }
+    for (int record = first; record <= last; ++record) {
+        const std::vector<std::uint8_t> dir =
+            copyOf(reader.read(recognition.dirTrack, 0, record), 256);
+        for (int k = 0; k < kTrsdosEntriesPerRecord; ++k) {
+            const Entry e{std::span(dir).subspan(k * kTrsdosEntryBytes, kTrsdosEntryBytes)};
+            if (e.at(1) == 0xFF || trimmed(textOf(e.range(6, 13))).empty()) {
+                continue;
+            }
+            listTrsdosEntry(e, reader, table, log);
+        }
+    }
+}
+
+void listLsdos(const Recognition& recognition, SectorReader& reader, EntryTable& table,
+               OperationLog&) {
+    const auto listEntry = [&](const Entry& e) {
+        if ((e.at(1) & kLsdosListedBit) != 0) {
+            listLsdosEntry(e, reader, table);
+        }
+    };
+    listShortEntries(reader, recognition.dirTrack, 0, kLsdosFirstRecord, kLsdosLastRecord,
+                     listEntry);
+    if (reader.sideCount() == 2) {
+        // Records 30..34 continue on side 1 as its records 0..4.
+        listShortEntries(reader, recognition.dirTrack, 1, 0,
+                         kLsdosSideOneLastRecord - kLsdosSectorsPerSide, listEntry);
+    }
+}
+
+void listDosplus(const Recognition& recognition, SectorReader& reader, EntryTable& table,
+                 OperationLog&) {
+    listShortEntries(reader, recognition.dirTrack, 0, kLsdosFirstRecord, kLsdosLastRecord,
+                     [&](const Entry& e) {
+                         if ((e.at(1) & kLsdosListedBit) != 0) {
+                             listDosplusEntry(e, reader, table);
+                         }
+                     });
+}
+
+void listTrsdos16(const Recognition& recognition, SectorReader& reader, EntryTable& table,
+                  OperationLog&) {
+    const int sides = recognition.parameters && recognition.parameters->sides == 2 ? 2 : 1;
+    table.skipRow();  // this system's rows start at 1
+
+    const std::uint32_t rootAddress =
+        std::uint32_t{recognition.dirTrack} * 32 + recognition.firstDirSector;
+    LogicalWalk rootWalk(reader, sides, rootAddress, 0);
+    const std::vector<std::uint8_t> root = copyOf(rootWalk.read(), 256);
+
+    for (int k = 0; k < 4; ++k) {
+        const Entry r{std::span(root).subspan(k * kTrsdos16EntryBytes, kTrsdos16EntryBytes)};
+        if (skippedTrsdos16Entry(r)) {
+            continue;
+        }
+        const unsigned perUnit = r.at(45) << 8 | r.at(46);
+        if (perUnit == 0) {
+            continue;  // no entry count can be derived
+        }
+        const unsigned examined = (r.at(43) << 8 | r.at(44)) / perUnit + 1;
+        const std::string rootName = trimmed(textOf(r.range(3, 18)));
+
+        LogicalWalk walk(reader, sides, r.be32(47), -1);
+        std::vector<std::uint8_t> record;
+        for (unsigned n = 0; n < examined; ++n) {
+            const int slot = static_cast<int>(n % kTrsdos16EntriesPerRecord);
+            if (slot == 0) {
+                if (n > 0) {
+                    walk.next();
+                }
+                if (!walk.onDisk()) {
+                    break;
+                }
+                record = copyOf(walk.read(), kTrsdos16RecordBytes);
+            }
+            const Entry file{std::span(record).subspan(
+                static_cast<std::size_t>(slot) * kTrsdos16EntryBytes, kTrsdos16EntryBytes)};
+            if (!skippedTrsdos16Entry(file)) {
+                listTrsdos16File(file, rootName, k == 0, sides, reader, table);
+            }
+        }
+    }
+}
 
 }  // namespace sv
