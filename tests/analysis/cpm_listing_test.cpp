@@ -133,15 +133,6 @@ std::vector<Where> sectorsRead(const std::vector<std::uint8_t>& content, std::si
     return where;
 }
 
-const AnalysedEntry* find(const DiskAnalysis& a, const std::string& line) {
-    for (const AnalysedEntry& e : a.entries) {
-        if (e.listingLine == line) {
-            return &e;
-        }
-    }
-    return nullptr;
-}
-
 std::vector<std::string> lines(const DiskAnalysis& a) {
     std::vector<std::string> out;
     for (const AnalysedEntry& e : a.entries) {

@@ -178,7 +178,7 @@ TEST(XenixListing, SizesNamesAndTheScan) {
 TEST(XenixListing, HostileHeaders) {
     TarDisk d;
     // Size far beyond the disk: gathered to the end of the disk, never past it.
-    d.header(1, 1, std::string_view("\0\0huge.bin", 10), "77777777777", "12x");
+    d.header(1, 1, std::string_view("huge.bin\0junk", 13), "77777777777", "12x");
     const DiskAnalysis a = d.analyse();
     ASSERT_EQ(a.entries.size(), 1u);
     EXPECT_EQ(a.entries[0].listingLine,

@@ -51,7 +51,7 @@ void put(Disk& disk, int cylinder, int side, int record, std::size_t position,
 void sign(Disk& disk, CpmSystem system, int sides) {
     switch (system) {
         case CpmSystem::fmg:
-            put(disk, 0, 0, 17, 68, "FMG  Corporatn");
+            put(disk, 0, 0, 17, 68, "FMG  Corporation");
             put(disk, 0, 0, 18, 3, "MODEL II CP/M 2.24");
             break;
         case CpmSystem::picklesTrout:
