@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
     int exitCode = sv::cli::kExitOk;
     sv::cli::addDumpCommand(app, exitCode);
     sv::cli::addConvertCommand(app, exitCode);
+    sv::cli::addMergeCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
