@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     sv::cli::addConvertCommand(app, exitCode);
     sv::cli::addReadCommand(app, exitCode);
     sv::cli::addDrivesCommand(app, exitCode);
+    sv::cli::addMergeCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
