@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "mkdisk/cpm_samples.h"
+
 namespace mkdisk {
 
 namespace {
@@ -25,6 +27,20 @@ const std::array kSamples{
     Sample{"blank-ds", "Model II geometry, two sides, 77 cylinders, empty sectors", blankDoubleSided},
     Sample{"damaged", "Model II geometry with CRC errors, a deleted sector and a duplicate record",
            damagedModel2Disk},
+    Sample{"fmg-cpm", "FMG CP/M: extents 0, 1 and 3, an erased entry, a type with its attribute bit",
+           fmgSample},
+    Sample{"pt-cpm", "Pickles & Trout CP/M (signature in the boot sector), a file in block 298",
+           picklesTroutSample},
+    Sample{"pt-cpm-biosmods", "Pickles & Trout CP/M recognised by its BIOSMODS.PNT signature",
+           picklesTroutBiosmodsSample},
+    Sample{"pt-cpm-corvus", "Pickles & Trout CP/M recognised by its Corvus signature",
+           picklesTroutCorvusSample},
+    Sample{"lifeboat-cpm", "Lifeboat CP/M, 8 x 1024 sectors with skew 3", lifeboatSample},
+    Sample{"aton-cpm-ss", "ATON CP/M, one side", atonSingleSample},
+    Sample{"aton-cpm-ds", "ATON CP/M, two sides: logical tracks alternate sides", atonDoubleSample},
+    Sample{"ucsd", "UCSD Pascal volume WORK with three files", ucsdSample},
+    Sample{"xenix-tar", "Xenix tar disk: a directory, files of 1025, 1024 and 17 bytes",
+           xenixTarSample},
 };
 
 }  // namespace
