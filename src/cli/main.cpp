@@ -8,6 +8,8 @@ int main(int argc, char** argv) {
     int exitCode = sv::cli::kExitOk;
     sv::cli::addDumpCommand(app, exitCode);
     sv::cli::addConvertCommand(app, exitCode);
+    sv::cli::addDirCommand(app, exitCode);
+    sv::cli::addExtractCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
