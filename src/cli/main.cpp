@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     sv::cli::addConvertCommand(app, exitCode);
     sv::cli::addDirCommand(app, exitCode);
     sv::cli::addExtractCommand(app, exitCode);
+    sv::cli::addMergeCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

@@ -18,4 +18,8 @@ void loadDskImage(const std::string& path, DiskImage& disk, OperationLog& log);
 // why: a sector the format cannot hold, or a file-system failure).
 bool saveDskImage(const std::string& path, const DiskImage& disk, OperationLog& log);
 
+// The same load from bytes already in memory (`path` only names the file in the log).
+void loadDskBytes(std::span<const std::uint8_t> bytes, const std::string& path, DiskImage& disk,
+                  OperationLog& log);
+
 }  // namespace sv

@@ -26,6 +26,14 @@ std::optional<std::vector<std::uint8_t>> readImageFile(const std::string& path, 
     return std::nullopt;
 }
 
+void addNotesAboveClosing(LogText& log, const std::vector<std::string>& notes,
+                          std::string_view lastField) {
+    for (const auto& note : notes) {
+        log.setField(note);
+        log.mark("", lastField);
+    }
+}
+
 bool commitImageFile(const std::string& path, std::span<const std::uint8_t> bytes, LogText& log) {
     if (writeFileAtomically(path, bytes)) {
         return true;

@@ -20,6 +20,11 @@ enum class FailureStops { With, Without };
                                                                      LogText& log,
                                                                      FailureStops stops);
 
+// Report lines that belong above an operation's closing line: each note takes the place of the
+// open progress field, and `lastField` opens again below them for the closing text.
+void addNotesAboveClosing(LogText& log, const std::vector<std::string>& notes,
+                          std::string_view lastField);
+
 // Puts a writer's finished bytes on disk atomically. On failure logs the path
 // + " could not be written." and "Operation aborted." and returns false; the old file stays.
 [[nodiscard]] bool commitImageFile(const std::string& path, std::span<const std::uint8_t> bytes,

@@ -1,10 +1,297 @@
+// TD0 with normal compression: a 12-byte image header, an optional comment block, then track
+// headers each followed by its sector headers and their data blocks, ended by a track header
+// whose sector count is 0xFF.
+#include <algorithm>
+#include <string_view>
+
+#include "core/byte_reader.h"
+#include "formats/image_file.h"
 #include "formats/td0.h"
 
 namespace sv {
 
+namespace {
+
+constexpr std::size_t kImageHeaderBytes = 12;
+constexpr std::size_t kCommentHeaderBytes = 10;
+constexpr std::uint8_t kSteppingComment = 0x80;
+constexpr std::uint8_t kEndOfImage = 0xFF;
+constexpr std::uint8_t kTrackHeadFm = 0x80;
+
+constexpr std::uint8_t kFlagDataCrc = 0x02;
+constexpr std::uint8_t kFlagDeleted = 0x04;
+constexpr std::uint8_t kFlagNoData = 0x10;        // not copied: no data blocks follow
+constexpr std::uint8_t kFlagIdWithoutData = 0x20;  // no data field found: no data blocks follow
+constexpr std::uint8_t kFlagIdCrc = 0x80;
+constexpr int kMaxDataSizeCode = 6;
+
+constexpr std::string_view kMonthNames = "  JanFebMarAprMayJunJulAugSepOctNovDec";
+
+std::uint16_t trackLengthForDriveType(int driveType) {
+    switch (driveType) {
+    case 1:
+    case 3: return 6528;
+    case 0:
+    case 2:
+    case 4:
+    case 5:
+    case 6: return 10560;
+    default: return 0;
+    }
+}
+
+std::string creationText(const ByteReader& in, std::size_t at) {
+    const int year = in.u8(at);
+    const int month = in.u8(at + 1);
+    const std::size_t monthAt = static_cast<std::size_t>(3 * (month + 1) - 1);
+    const std::string monthName =
+        monthAt + 3 <= kMonthNames.size() ? std::string(kMonthNames.substr(monthAt, 3)) : "???";
+    const int hour = in.u8(at + 3);
+    const int hour12 = hour % 12 == 0 ? 12 : hour % 12;
+    return "Image created: " + zeroPadded(in.u8(at + 2), 2) + " " + monthName + " " +
+           zeroPadded(1900 + year, 4) + " at " + zeroPadded(hour12, 2) + ":" +
+           zeroPadded(in.u8(at + 4), 2) + ":" + zeroPadded(in.u8(at + 5), 2) +
+           (hour > 11 ? "pm" : "am");
+}
+
+bool endsWithLineBreak(const std::string& text) {
+    return text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0;
+}
+
+enum class BlockResult { Complete, FileEnded, Overlong };
+
+// Appends `count` copies of `pattern`, never beyond `length` bytes in all. False when the
+// pattern did not fit.
+bool appendRepeated(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> pattern,
+                    std::size_t count, std::size_t length) {
+    for (std::size_t i = 0; i < count && !pattern.empty(); ++i) {
+        for (const std::uint8_t b : pattern) {
+            if (out.size() == length) {
+                return false;
+            }
+            out.push_back(b);
+        }
+    }
+    return true;
+}
+
+// Decodes data blocks at `pos` until `length` bytes are complete, the file ends, or a block
+// decodes to more than the sector holds.
+BlockResult decodeBlocks(const ByteReader& in, std::size_t& pos, std::size_t length,
+                         std::vector<std::uint8_t>& out) {
+    out.clear();
+    while (out.size() < length) {
+        if (!in.has(pos, 3)) {
+            pos = in.size();
+            return BlockResult::FileEnded;
+        }
+        const std::uint8_t encoding = in.u8(pos + 2);
+        pos += 3;
+        switch (encoding) {
+        case 0: {
+            const auto raw = in.bytes(pos, length);
+            out.assign(raw.begin(), raw.end());
+            pos += length;
+            if (raw.size() < length) {
+                return BlockResult::FileEnded;
+            }
+            break;
+        }
+        case 1:
+            while (out.size() < length) {
+                if (!in.has(pos, 4)) {
+                    pos = in.size();
+                    return BlockResult::FileEnded;
+                }
+                const std::size_t count = in.le16(pos);
+                if (!appendRepeated(out, in.bytes(pos + 2, 2), count, length)) {
+                    pos += 4;
+                    return BlockResult::Overlong;
+                }
+                pos += 4;
+            }
+            break;
+        case 2:
+            while (out.size() < length) {
+                if (!in.has(pos, 2)) {
+                    pos = in.size();
+                    return BlockResult::FileEnded;
+                }
+                const std::size_t kind = in.u8(pos);
+                const std::size_t n = in.u8(pos + 1);
+                const std::size_t partBytes = kind == 0 ? n : 2 * kind;
+                const auto part = in.bytes(pos + 2, partBytes);
+                pos += 2 + partBytes;
+                if (part.size() < partBytes) {
+                    appendRepeated(out, part, 1, length);
+                    return BlockResult::FileEnded;
+                }
+                if (!appendRepeated(out, part, kind == 0 ? 1 : n, length)) {
+                    return BlockResult::Overlong;
+                }
+            }
+            break;
+        default:
+            break;  // a block of no known kind adds nothing; the next block header follows
+        }
+    }
+    return BlockResult::Complete;
+}
+
+void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& text,
+               const std::string& path) {
+    const ByteReader in(bytes);
+    const bool normal = in.has(0, 2) && bytes[0] == 'T' && bytes[1] == 'D';
+    const bool advanced = in.has(0, 2) && bytes[0] == 't' && bytes[1] == 'd';
+    if (advanced) {
+        text.fail(path + " uses Advanced Compression - Cannot ingest", "Operation aborted");
+        return;
+    }
+    if (normal) {
+        text.line(path + " uses Normal Compression");
+    }
+    if (!normal || in.u8(2) != 0 || !in.has(0, kImageHeaderBytes)) {
+        text.fail(path + " has a bad header", "Operation aborted");
+        return;
+    }
+
+    const bool singleSided = in.u8(9) == 1;
+    disk.formatFlags = singleSided ? 0x10 : 0x00;
+    disk.sideCount = singleSided ? 1 : 2;
+    disk.trackLength = trackLengthForDriveType(in.u8(6));
+
+    std::size_t pos = kImageHeaderBytes;
+    if ((in.u8(7) & kSteppingComment) != 0) {
+        const std::size_t length = in.le16(pos + 2);
+        std::string block = creationText(in, pos + 4) + "\r\n\r\n";
+        for (const std::uint8_t b : in.bytes(pos + kCommentHeaderBytes, length)) {
+            if (b > 31) {
+                block += static_cast<char>(b);
+            } else if (b == 0 && !endsWithLineBreak(block)) {
+                block += "\r\n";
+            }
+        }
+        text.line(block);
+        pos += kCommentHeaderBytes + length;
+    }
+    text.openField(shortSectorField(0, 0, 0), false);
+
+    std::string lastField = shortSectorField(0, 0, 0);
+    std::string endNote;
+    std::string beyondFirst;
+    int beyondCount = 0;
+    int tracksKept = 0;
+    std::vector<std::uint8_t> sector;
+    while (endNote.empty()) {
+        if (!in.has(pos, 4)) {
+            endNote = path + " ends before its end-of-image mark; the tracks read so far are kept.";
+            break;
+        }
+        const int count = in.u8(pos);
+        if (count == kEndOfImage) {
+            break;
+        }
+        const int cylinder = in.u8(pos + 1);
+        const std::uint8_t headByte = in.u8(pos + 2);
+        const int side = headByte & 1;
+        pos += 4;
+        if (cylinder < kMaxCylinders) {
+            ++tracksKept;
+        }
+        for (int k = 0; k < count; ++k) {
+            if (!in.has(pos, 6)) {
+                endNote = path + " ends inside the track of cylinder " + std::to_string(cylinder) +
+                          " head " + std::to_string(side) + "; the tracks read so far are kept.";
+                break;
+            }
+            const std::uint8_t c = in.u8(pos);
+            const std::uint8_t h = in.u8(pos + 1);
+            const std::uint8_t r = in.u8(pos + 2);
+            const std::uint8_t sizeCode = in.u8(pos + 3);
+            const std::uint8_t flags = in.u8(pos + 4);
+            pos += 6;
+
+            BlockResult result = BlockResult::Complete;
+            const bool hasBlocks = (flags & (kFlagNoData | kFlagIdWithoutData)) == 0 &&
+                                   sizeCode <= kMaxDataSizeCode;
+            sector.clear();
+            if (hasBlocks) {
+                result = decodeBlocks(in, pos, std::size_t{128} << sizeCode, sector);
+            }
+
+            SectorEntry* entry = cylinder < kMaxCylinders ? appendSector(disk, side, cylinder) : nullptr;
+            if (entry == nullptr) {
+                if (beyondCount++ == 0) {
+                    beyondFirst = shortSectorField(c, h, r);
+                }
+            } else {
+                entry->cylinder = c;
+                entry->head = h;
+                entry->record = r;
+                entry->sizeCode = sizeCode;
+                entry->singleDensity = (headByte & kTrackHeadFm) != 0 ? 1 : 0;
+                entry->status = (flags & kFlagDeleted) != 0 ? status::deletedData
+                                                            : status::damBit0 | status::damBit1;
+                lastField = shortSectorField(c, h, r);
+                text.setField(lastField);
+                setSectorData(*entry, sector);
+                if ((flags & kFlagIdCrc) != 0) {
+                    entry->status |= status::idCrcError;
+                    text.mark(" BadID");
+                }
+                if ((flags & (kFlagDataCrc | kFlagIdWithoutData)) != 0 ||
+                    result != BlockResult::Complete) {
+                    entry->status |= status::dataCrcError;
+                    text.mark(" CRC");
+                }
+            }
+            if (result == BlockResult::FileEnded) {
+                endNote = path + " ends inside the data of " + shortSectorField(c, h, r) +
+                          "; what is missing reads as spaces, marked CRC.";
+                break;
+            }
+        }
+    }
+
+    disk.trackCount = static_cast<std::uint8_t>(std::min(tracksKept / disk.sideCount, kMaxCylinders));
+    std::vector<std::string> notes;
+    if (!endNote.empty()) {
+        notes.push_back(endNote);
+    }
+    if (beyondCount > 0) {
+        notes.push_back(beyondFirst +
+                        (beyondCount > 1 ? " and " + std::to_string(beyondCount - 1) + " more" : "") +
+                        " lie beyond cylinder 79 or the 30th sector of a track; not kept.");
+    }
+    if (disk.trackCount == 0) {
+        clear(disk);
+        notes.push_back(path + " holds no track that could be read");
+        addNotesAboveClosing(text, notes, "Operation aborted");
+        text.finish("");
+        return;
+    }
+    addNotesAboveClosing(text, notes, lastField);
+    text.finish(" - Teledisk image loaded.");
+    setSourcePath(disk, path);
+}
+
+}  // namespace
+
 void loadTd0Image(const std::string& path, DiskImage& disk, OperationLog& log) {
     clear(disk);
     LogText text(log, "Loading Teledisk Image: " + path);
+    const auto bytes = readImageFile(path, text, FailureStops::Without);
+    if (!bytes) {
+        return;
+    }
+    decodeTd0(*bytes, disk, text, path);
+}
+
+void loadTd0Bytes(std::span<const std::uint8_t> bytes, const std::string& path, DiskImage& disk,
+                  OperationLog& log) {
+    clear(disk);
+    LogText text(log, "Loading Teledisk Image: " + path);
+    decodeTd0(bytes, disk, text, path);
 }
 
 }  // namespace sv

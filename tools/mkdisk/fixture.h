@@ -61,6 +61,27 @@ struct DmkOptions {
 };
 [[nodiscard]] std::vector<std::uint8_t> writeDmk(const Disk& disk, const DmkOptions& options = {});
 
+struct ImdOptions {
+    std::string date = "07/03/2009 14:05:09";
+    bool compress = true;     // sectors of one repeated byte as compressed records
+    bool forceMaps = false;   // write cylinder and head maps on every track
+};
+[[nodiscard]] std::vector<std::uint8_t> writeImd(const Disk& disk, const ImdOptions& options = {});
+
+enum class Td0Encoding { Raw, Pattern, Rle, Mixed };  // Mixed: by record number, all three kinds
+struct Td0Options {
+    std::uint8_t driveType = 2;
+    Td0Encoding encoding = Td0Encoding::Mixed;
+    bool emptyComment = false;  // a comment block of length 0
+    std::vector<std::uint8_t> created{109, 2, 7, 14, 5, 9};  // year-1900, month-1, day, h, m, s
+};
+[[nodiscard]] std::vector<std::uint8_t> writeTd0(const Disk& disk, const Td0Options& options = {});
+
+struct DskOptions {
+    bool writeProtected = false;
+};
+[[nodiscard]] std::vector<std::uint8_t> writeDsk(const Disk& disk, const DskOptions& options = {});
+
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 }  // namespace mkdisk

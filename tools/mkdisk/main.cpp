@@ -16,7 +16,7 @@ std::string lowerExtension(const std::string& path) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: mkdisk SAMPLE OUT.{dmk}\nsamples:\n");
+    std::fprintf(stderr, "usage: mkdisk SAMPLE OUT.{dmk,imd,td0,dsk}\nsamples:\n");
     for (const auto& s : mkdisk::samples()) {
         std::fprintf(stderr, "  %-20.*s %.*s\n", static_cast<int>(s.name.size()), s.name.data(),
                      static_cast<int>(s.description.size()), s.description.data());
@@ -40,6 +40,12 @@ int main(int argc, char** argv) {
         const mkdisk::Disk disk = sample->build();
         if (ext == "dmk") {
             mkdisk::writeFile(out, mkdisk::writeDmk(disk));
+        } else if (ext == "imd") {
+            mkdisk::writeFile(out, mkdisk::writeImd(disk));
+        } else if (ext == "td0") {
+            mkdisk::writeFile(out, mkdisk::writeTd0(disk));
+        } else if (ext == "dsk") {
+            mkdisk::writeFile(out, mkdisk::writeDsk(disk));
         } else {
             return usage();
         }

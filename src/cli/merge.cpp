@@ -1,0 +1,60 @@
+// merge TARGET SOURCE OUT: load TARGET, merge SOURCE into it sector by sector, save OUT.
+#include <cstdio>
+
+#include "cli/cli_log.h"
+#include "cli/commands.h"
+#include "cli/load.h"
+#include "formats/image_types.h"
+#include "merge/merge_command.h"
+
+namespace sv::cli {
+
+void addMergeCommand(CLI::App& app, int& exitCode) {
+    auto* cmd = app.add_subcommand(
+        "merge", "Merge a second read of a disk into a first, sector by sector, and save it");
+    auto target = std::make_shared<std::string>();
+    auto source = std::make_shared<std::string>();
+    auto out = std::make_shared<std::string>();
+    cmd->add_option("TARGET", *target, "Image to merge into (DMK, IMD, TD0 or DSK)")->required();
+    cmd->add_option("SOURCE", *source, "Image whose sectors are merged in")->required();
+    cmd->add_option("OUT", *out, "File to write; its extension (DMK or DSK) picks the type")
+        ->required();
+    cmd->callback([target, source, out, &exitCode] {
+        const ImageSaver save = findImageSaver(*out);
+        if (save == nullptr) {
+            std::fprintf(stderr, "%s is not a type that can be saved; use %s.\n", out->c_str(),
+                         savableTypes().c_str());
+            exitCode = kExitUsage;
+            return;
+        }
+        auto disk = makeDiskImage();
+        auto sourceDisk = makeDiskImage();
+        {
+            CliLog log;
+            const bool loaded = loadImage(*target, *disk, log);
+            log.print();
+            if (!loaded) {
+                exitCode = kExitFailed;
+                return;
+            }
+        }
+        {
+            CliLog loadLog;
+            CliLog mergeLog;
+            const MergeCommandOutcome outcome =
+                runMergeCommand(*source, *disk, *sourceDisk, loadLog, mergeLog);
+            loadLog.print();
+            mergeLog.print();
+            if (outcome != MergeCommandOutcome::Merged) {
+                exitCode = kExitFailed;
+                return;
+            }
+        }
+        CliLog log;
+        const bool saved = save(*out, *disk, log);
+        log.print();
+        exitCode = saved ? kExitOk : kExitFailed;
+    });
+}
+
+}  // namespace sv::cli

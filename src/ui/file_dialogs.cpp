@@ -1,0 +1,62 @@
+#include "ui/file_dialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QStringList>
+
+namespace sv::ui {
+
+QString matchingPattern(const QString& pattern) {
+    if (pattern == QStringLiteral("*.*")) {
+        return QStringLiteral("*");
+    }
+    QString result;
+    for (const QChar c : pattern) {
+        const QChar lower = c.toLower();
+        const QChar upper = c.toUpper();
+        if (lower != upper) {
+            result += QLatin1Char('[') + upper + lower + QLatin1Char(']');
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
+QString nameFilter(const DialogFilter& filter) {
+    return filter.description + QStringLiteral(" (") + matchingPattern(filter.pattern) +
+           QLatin1Char(')');
+}
+
+FileDialogAnswer QtFileDialogProvider::choose(QWidget* owner, const FileDialogRequest& request) {
+    QFileDialog dialog(owner, request.title,
+                       request.folder.isEmpty() ? QDir::currentPath() : request.folder);
+    // Qt's own dialog: the native one would show the case-blind matching patterns.
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::HideNameFilterDetails);
+    QStringList filters;
+    for (const DialogFilter& filter : request.filters) {
+        filters << nameFilter(filter);
+    }
+    dialog.setNameFilters(filters);
+    if (!filters.isEmpty()) {
+        dialog.selectNameFilter(filters.front());
+    }
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (request.mode == FileDialogRequest::Mode::Open) {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    } else {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+    }
+    if (!request.fileName.isEmpty()) {
+        dialog.selectFile(request.fileName);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return {dialog.selectedFiles().front(),
+            static_cast<int>(filters.indexOf(dialog.selectedNameFilter()))};
+}
+
+}  // namespace sv::ui

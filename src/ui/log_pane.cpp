@@ -1,0 +1,83 @@
+#include "ui/log_pane.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+
+namespace sv::ui {
+
+LogPane::LogPane(QPlainTextEdit* pane, std::string initialText)
+    : pane_(pane), text_(std::move(initialText)) {
+    painted_ = false;
+    paint();
+}
+
+void LogPane::show(const std::string& text) {
+    text_ = text;
+    painted_ = false;
+    if (!running_ || !sincePaint_.isValid() || sincePaint_.elapsed() >= kRepaintIntervalMs) {
+        paint();
+    }
+}
+
+void LogPane::beginOperation() {
+    running_ = true;
+    sincePaint_.invalidate();
+}
+
+void LogPane::endOperation() {
+    running_ = false;
+    if (!painted_) {
+        paint();
+    }
+}
+
+void LogPane::paint() {
+    painted_ = true;
+    sincePaint_.start();
+    ++paintCount_;
+    if (pane_.isNull()) {
+        return;
+    }
+    // The log's lines end in CR LF; the pane wants plain line feeds.
+    QString shown = QString::fromUtf8(text_.data(), static_cast<qsizetype>(text_.size()));
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    pane_->setPlainText(shown);
+    pane_->verticalScrollBar()->setValue(pane_->verticalScrollBar()->maximum());
+    if (running_) {
+        // The operation holds the one thread; let the window paint and stay alive meanwhile.
+        // User input reaching it now is swallowed by the InputBlocker.
+        pane_->repaint();
+        QApplication::processEvents();
+    }
+}
+
+InputBlocker::InputBlocker() { QApplication::instance()->installEventFilter(this); }
+
+InputBlocker::~InputBlocker() { QApplication::instance()->removeEventFilter(this); }
+
+bool InputBlocker::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+        return true;
+    case QEvent::Close:
+        event->ignore();
+        return true;
+    default:
+        return QObject::eventFilter(watched, event);
+    }
+}
+
+}  // namespace sv::ui

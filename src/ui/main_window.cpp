@@ -1,0 +1,142 @@
+#include "ui/main_window.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+
+#include <array>
+
+#include "ui/dialog_units.h"
+#include "drives/drive_discovery.h"
+#include "drives/floppy_driver.h"
+#include "formats/image_types.h"
+#include "ui/file_dialogs.h"
+#include "ui/file_selection.h"
+
+namespace sv::ui {
+
+namespace {
+
+constexpr DialogSpec kMainDialog{"Sectorvane", 272, 315};
+
+// In creation order, which is also the Tab order.
+constexpr std::array kMainControls{
+    ControlSpec{mainId::exit, ControlKind::PushButton, "Exit", 210, 295, 54, 15},
+    ControlSpec{mainId::loadPathBox, ControlKind::EditBox, "", 60, 10, 200, 13},
+    ControlSpec{mainId::load, ControlKind::PushButton, "Load", 15, 10, 40, 15},
+    ControlSpec{mainId::savePathBox, ControlKind::EditBox, "", 55, 100, 205, 15},
+    ControlSpec{mainId::save, ControlKind::PushButton, "Save", 10, 100, 40, 13},
+    ControlSpec{mainId::log, ControlKind::LogPane, "", 5, 145, 260, 145},
+    ControlSpec{mainId::version, ControlKind::Label, kVersionText, 5, 295, 175, 15},
+    ControlSpec{mainId::read, ControlKind::PushButton, "Read", 15, 30, 40, 15},
+    ControlSpec{mainId::readCatweasel, ControlKind::PushButton, "Catweasel", 120, 30, 40, 15},
+    ControlSpec{mainId::readDriveList, ControlKind::ListBox, "", 60, 30, 56, 15},
+    ControlSpec{mainId::mergeImages, ControlKind::PushButton, "Merge Images", 10, 65, 65, 15},
+    ControlSpec{1018, ControlKind::GroupBox, "Load Images/Physical Disks", 5, 0, 260, 50},
+    ControlSpec{1019, ControlKind::GroupBox, "Merge", 5, 55, 110, 30},
+    ControlSpec{1020, ControlKind::GroupBox, "Analyse [Model II Disk]", 125, 55, 140, 30},
+    ControlSpec{1021, ControlKind::GroupBox, "Save Images/Physical Disks", 5, 90, 260, 50},
+    ControlSpec{mainId::write, ControlKind::PushButton, "Write", 10, 120, 40, 15},
+    ControlSpec{mainId::writeDriveList, ControlKind::ListBox, "", 55, 120, 56, 15},
+    ControlSpec{mainId::writeCatweasel, ControlKind::PushButton, "Catweasel", 115, 120, 40, 15},
+    ControlSpec{mainId::diskDirectory, ControlKind::PushButton, "Disk Directory", 130, 65, 65, 15},
+};
+
+// The discovery's way to the window's physical-drive controls.
+class WindowDriveControls : public DriveControls {
+public:
+    explicit WindowDriveControls(MainWindow& window) : window_(window) {}
+    void showControl(int id) override { window_.showControl(id); }
+    void removeControl(int id) override { window_.removeControl(id); }
+    void addDriveEntry(int listId, std::string_view entry) override {
+        window_.addDriveEntry(listId, fromPath(entry));
+    }
+
+private:
+    MainWindow& window_;
+};
+
+}  // namespace
+
+MainWindow::MainWindow(Disks& disks, FileDialogProvider& dialogs, FloppyDriver& driver,
+                       QWidget* parent)
+    : QDialog(parent), disks_(disks), dialogs_(dialogs), driver_(driver) {
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    buildDialog(*this, kMainDialog, kMainControls);
+    log_ = std::make_unique<LogPane>(findControl<QPlainTextEdit>(*this, mainId::log),
+                                     "Description");
+
+    auto onClick = [this](int id, void (MainWindow::*command)()) {
+        connect(findControl<QPushButton>(*this, id), &QPushButton::clicked, this, command);
+    };
+    onClick(mainId::load, &MainWindow::load);
+    onClick(mainId::mergeImages, &MainWindow::mergeImages);
+    onClick(mainId::save, &MainWindow::save);
+    onClick(mainId::read, &MainWindow::read);
+    onClick(mainId::diskDirectory, &MainWindow::openDiskDirectory);
+    connect(findControl<QPushButton>(*this, mainId::exit), &QPushButton::clicked, this,
+            [this] { done(0); });
+    // Write and the two Catweasel buttons have no action.
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        move(screen->availableGeometry().center() - rect().center());
+    }
+    startUp();
+}
+
+MainWindow::~MainWindow() = default;
+
+QLineEdit* MainWindow::loadPathBox() const {
+    return findControl<QLineEdit>(*this, mainId::loadPathBox);
+}
+
+QLineEdit* MainWindow::savePathBox() const {
+    return findControl<QLineEdit>(*this, mainId::savePathBox);
+}
+
+void MainWindow::showControl(int id) { setControlPresent(findControl(*this, id), true); }
+
+void MainWindow::removeControl(int id) { setControlPresent(findControl(*this, id), false); }
+
+void MainWindow::addDriveEntry(int listId, const QString& entry) {
+    if (auto* list = findControl<QListWidget>(*this, listId)) {
+        list->addItem(entry);
+    }
+}
+
+void MainWindow::startUp() {
+    WindowDriveControls controls(*this);
+    discoverDrives(driver_, *log_, controls);
+    discoverCatweaselCards(*log_, controls);
+}
+
+void MainWindow::load() {
+    const std::string path = chooseLoadPath(this, dialogs_, {loadPathBox(), savePathBox()});
+    if (path.empty()) {
+        return;
+    }
+    OperationScope operation(*log_);
+    loadImageByType(path, *disks_.current, *log_);
+}
+
+void MainWindow::mergeImages() {}
+
+void MainWindow::save() {
+    const std::string path = chooseSavePath(this, dialogs_, {loadPathBox(), savePathBox()});
+    if (path.empty()) {
+        return;
+    }
+    OperationScope operation(*log_);
+    (void)saveImageByType(path, *disks_.current, *log_);
+}
+
+void MainWindow::read() {}
+
+void MainWindow::openDiskDirectory() {}
+
+}  // namespace sv::ui

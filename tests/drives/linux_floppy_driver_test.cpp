@@ -1,0 +1,146 @@
+#include "drives/linux_floppy_driver.h"
+
+#include <cerrno>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "test_util.h"
+
+namespace sv {
+namespace {
+
+std::vector<unsigned char> bytesOf(const floppy_raw_cmd& c) {
+    return std::vector<unsigned char>(c.cmd, c.cmd + c.cmd_count);
+}
+
+TEST(LinuxCommandBlocks, SeekAndSenseDrive) {
+    const floppy_raw_cmd seek = fdc::seekCommand(1, 12, 1);
+    EXPECT_EQ(bytesOf(seek), (std::vector<unsigned char>{0x0F, 0x05, 12}));
+    EXPECT_EQ(seek.flags, unsigned{FD_RAW_INTR | FD_RAW_SPIN});
+    EXPECT_EQ(seek.track, 12);
+    EXPECT_EQ(seek.data, nullptr);
+
+    const floppy_raw_cmd sense = fdc::senseDriveCommand(1);
+    EXPECT_EQ(bytesOf(sense), (std::vector<unsigned char>{0x04, 0x01}));
+    EXPECT_EQ(sense.flags, 0u);
+}
+
+TEST(LinuxCommandBlocks, ReadIdCarriesEncodingRateHeadAndImpliedSeek) {
+    const floppy_raw_cmd mfm = fdc::readIdCommand(0, rate::kbps500, encoding::mfm, 1, 6);
+    EXPECT_EQ(bytesOf(mfm), (std::vector<unsigned char>{0x4A, 0x04}));
+    EXPECT_EQ(mfm.rate, 0);
+    EXPECT_EQ(mfm.track, 6);
+    EXPECT_EQ(mfm.flags, unsigned{FD_RAW_INTR | FD_RAW_SPIN | FD_RAW_NEED_SEEK});
+
+    const floppy_raw_cmd fm = fdc::readIdCommand(1, rate::kbps250, encoding::fm, 0, 40);
+    EXPECT_EQ(bytesOf(fm), (std::vector<unsigned char>{0x0A, 0x01}));
+    EXPECT_EQ(fm.rate, 2);
+    EXPECT_EQ(fm.track, 40);
+}
+
+TEST(LinuxCommandBlocks, ReadDataNamesTheIdButSeeksToTheHeadPosition) {
+    std::vector<std::uint8_t> buffer(256);
+    // A double-stepped disk: the head sits on cylinder 10, the ID says cylinder 5.
+    const ReadRequest request{encoding::mfm, 1, 5, 1, 7, 1, 8, 0x36, 0xFF};
+    const floppy_raw_cmd c = fdc::readDataCommand(1, rate::kbps300, request, 10, buffer);
+    EXPECT_EQ(bytesOf(c),
+              (std::vector<unsigned char>{0x46, 0x05, 5, 1, 7, 1, 8, 0x36, 0xFF}));
+    EXPECT_EQ(c.flags, unsigned{FD_RAW_READ | FD_RAW_INTR | FD_RAW_SPIN | FD_RAW_NEED_SEEK});
+    EXPECT_EQ(c.rate, 1);
+    EXPECT_EQ(c.track, 10);
+    EXPECT_EQ(c.data, buffer.data());
+    EXPECT_EQ(c.length, 256);
+
+    const ReadRequest fmRequest{encoding::fm, 0, 0, 0, 1, 0, 2, 0x1B, 0x80};
+    const floppy_raw_cmd fm = fdc::readDataCommand(0, rate::kbps500, fmRequest, 0, buffer);
+    EXPECT_EQ(fm.cmd[0], 0x06);
+    EXPECT_EQ(fm.cmd[1], 0x00);
+    EXPECT_EQ(fm.cmd[8], 0x80);
+}
+
+fdc::Reply reply(std::uint8_t st0, std::uint8_t st1, std::uint8_t st2, long residue = 0) {
+    return fdc::Reply{0, 7, {st0, st1, st2, 3, 1, 9, 2}, residue};
+}
+
+TEST(LinuxReplies, GoodMeansInterruptCodeZeroNotSt0Zero) {
+    // Seek-end and head bits in ST0 still mean a good end.
+    EXPECT_EQ(fdc::readResultFromReply(reply(0x24, 0, 0), 512).outcome, ReadOutcome::Read);
+    EXPECT_EQ(fdc::idFromReply(reply(0x21, 0, 0)), (SectorId{3, 1, 9, 2}));
+    EXPECT_EQ(fdc::idFromReply(reply(0x40, 0x01, 0)), std::nullopt);  // missing address mark
+    EXPECT_EQ(fdc::idFromReply(fdc::Reply{EINTR, 0, {}, 0}), std::nullopt);
+    EXPECT_EQ(fdc::idFromReply(fdc::Reply{0, 2, {0x20, 6}, 0}), std::nullopt);
+}
+
+TEST(LinuxReplies, DataErrorBitsAreTheCrcError) {
+    const ReadResult inData = fdc::readResultFromReply(reply(0x40, 0x20, 0x20, 0), 256);
+    EXPECT_EQ(inData.outcome, ReadOutcome::CrcError);
+    EXPECT_EQ(inData.bytesReturned, 256u);
+    EXPECT_EQ(fdc::readResultFromReply(reply(0x41, 0x20, 0x00), 256).outcome,
+              ReadOutcome::CrcError);
+    // No data (ND), missing mark (MA), an abnormal end of another kind: plain failures.
+    EXPECT_EQ(fdc::readResultFromReply(reply(0x40, 0x04, 0), 256).outcome, ReadOutcome::Failed);
+    EXPECT_EQ(fdc::readResultFromReply(reply(0x40, 0x01, 0x01), 256).outcome, ReadOutcome::Failed);
+    EXPECT_EQ(fdc::readResultFromReply(reply(0x80, 0, 0), 256).outcome, ReadOutcome::Failed);
+    const ReadResult timedOut = fdc::readResultFromReply(fdc::Reply{EINTR, 0, {}, 0}, 256);
+    EXPECT_EQ(timedOut.outcome, ReadOutcome::Failed);
+    EXPECT_EQ(timedOut.bytesReturned, 0u);
+}
+
+TEST(LinuxReplies, ResidueGivesTheBytesReturned) {
+    EXPECT_EQ(fdc::readResultFromReply(reply(0, 0, 0, 384), 512).bytesReturned, 128u);
+    EXPECT_EQ(fdc::readResultFromReply(reply(0, 0, 0, 9999), 512).bytesReturned, 0u);
+    EXPECT_EQ(fdc::readResultFromReply(reply(0, 0, 0, -5), 512).bytesReturned, 512u);
+}
+
+TEST(LinuxTrackScan, StopsWhenTheFirstIdComesRoundOrAtThirtyThree) {
+    auto cycle = [](int sectors, int failAt) {
+        int calls = 0;
+        return [=]() mutable -> std::optional<SectorId> {
+            const int n = calls++;
+            if (n == failAt) {
+                return std::nullopt;
+            }
+            return SectorId{0, 0, static_cast<std::uint8_t>(n % sectors + 1), 1};
+        };
+    };
+    const TrackScan full = fdc::scanByReadId(cycle(26, -1));
+    EXPECT_EQ(full.count, 26);
+    EXPECT_EQ(full.ids[25].record, 26);
+    EXPECT_EQ(full.ids[26], SectorId{});
+
+    EXPECT_EQ(fdc::scanByReadId(cycle(40, -1)).count, kMaxScanIds);
+    EXPECT_EQ(fdc::scanByReadId(cycle(26, 0)).count, 0);
+    EXPECT_EQ(fdc::scanByReadId(cycle(26, 5)).count, 5);
+}
+
+TEST(LinuxDriver, RefusedRawCommandsNameTheCause) {
+    const std::string cause = fdc::rawCommandRefusal("/dev/fd0", EOPNOTSUPP);
+    EXPECT_NE(cause.find("CONFIG_BLK_DEV_FD_RAWCMD"), std::string::npos);
+    EXPECT_NE(cause.find("/dev/fd0"), std::string::npos);
+    EXPECT_EQ(fdc::rawCommandRefusal("/dev/fd1", EPERM),
+              "Raw floppy commands on /dev/fd1 failed: Operation not permitted.");
+}
+
+TEST(LinuxDriver, NoDeviceMeansNoDriverAndNoDrive) {
+    LinuxFloppyDriver driver("/nonexistent/fd0", "/nonexistent/fd1");
+    const DriverStatus status = driver.queryDriver();
+    EXPECT_FALSE(status.present);
+    EXPECT_TRUE(status.absenceCause.empty());
+    EXPECT_EQ(driver.openDrive(0), nullptr);
+    EXPECT_EQ(driver.openDrive(2), nullptr);
+}
+
+TEST(LinuxDriver, DeviceWithoutRawCommandsCountsAsAbsentWithItsCause) {
+    svtest::TempDir dir;
+    const std::string notAFloppy = dir.file("fd0");
+    svtest::writeFile(notAFloppy, {0});
+    LinuxFloppyDriver driver(notAFloppy, dir.file("fd1"));
+    const DriverStatus status = driver.queryDriver();
+    EXPECT_FALSE(status.present);
+    EXPECT_EQ(status.absenceCause,
+              "Raw floppy commands on " + notAFloppy + " failed: Inappropriate ioctl for device.");
+}
+
+}  // namespace
+}  // namespace sv

@@ -1,0 +1,166 @@
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include "ui/dialog_units.h"
+#include "ui/main_window.h"
+#include "ui/ui_tests.h"
+
+using namespace sv::ui;
+
+namespace {
+
+struct Placed {
+    int id;
+    const char* text;
+    int x, y, width, height;
+};
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startUpShowsTheDiscoveryAndLeavesOnlyRead() {
+        svtest::WindowRig rig;
+        QCOMPARE(rig.window.log().currentText(),
+                 std::string("Finding Physical drives \r\nPhysical Drives found\r\n"
+                             "Finding Catweasel Card(s)\r\n"
+                             "CatWeasel card is not installed, or could not be found."));
+        QCOMPARE(svtest::control<QPlainTextEdit>(rig.window, mainId::log)->toPlainText(),
+                 QStringLiteral("Finding Physical drives \nPhysical Drives found\n"
+                                "Finding Catweasel Card(s)\n"
+                                "CatWeasel card is not installed, or could not be found."));
+        auto* read = svtest::control<QPushButton>(rig.window, mainId::read);
+        QVERIFY(read->isVisibleTo(&rig.window));
+        QVERIFY(read->isEnabled());
+        for (const int id : {mainId::readCatweasel, mainId::readDriveList, mainId::write,
+                             mainId::writeDriveList, mainId::writeCatweasel}) {
+            QWidget* removed = svtest::control<QWidget>(rig.window, id);
+            QVERIFY2(!removed->isVisibleTo(&rig.window), qPrintable(QString::number(id)));
+            QVERIFY(!removed->isEnabled());
+        }
+        // The drive list was filled before card discovery removed it.
+        QCOMPARE(svtest::control<QListWidget>(rig.window, mainId::readDriveList)->count(), 2);
+    }
+
+    void withoutTheDriverReadIsRemovedToo() {
+        sv::SimulatedDriveOptions options;
+        options.driverPresent = false;
+        svtest::WindowRig rig(options);
+        const QString text = QString::fromStdString(rig.window.log().currentText());
+        QVERIFY(text.startsWith(QStringLiteral(
+            "Finding Physical drives \r\nFDRAWREAD.SYS is not installed, or no floppy drive "
+            "present.")));
+        QVERIFY(!svtest::control<QPushButton>(rig.window, mainId::read)->isVisibleTo(&rig.window));
+    }
+
+    void everyControlHasItsCaptionAndPlace() {
+        svtest::WindowRig rig;
+        MainWindow& window = rig.window;
+        QCOMPARE(window.windowTitle(), QStringLiteral("Sectorvane"));
+        const BaseUnits units = baseUnits(dialogFont());
+        QCOMPARE(window.size(), toPixels(units, 0, 0, 272, 315).size());
+        const Placed placed[] = {
+            {1006, "Exit", 210, 295, 54, 15},
+            {1003, "", 60, 10, 200, 13},
+            {1004, "Load", 15, 10, 40, 15},
+            {1002, "", 55, 100, 205, 15},
+            {1001, "Save", 10, 100, 40, 13},
+            {1010, nullptr, 5, 145, 260, 145},
+            {1012, "v1.0.15.252", 5, 295, 175, 15},
+            {1013, "Read", 15, 30, 40, 15},
+            {1014, "Catweasel", 120, 30, 40, 15},
+            {1015, nullptr, 60, 30, 56, 15},
+            {1017, "Merge Images", 10, 65, 65, 15},
+            {1018, "Load Images/Physical Disks", 5, 0, 260, 50},
+            {1019, "Merge", 5, 55, 110, 30},
+            {1020, "Analyse [Model II Disk]", 125, 55, 140, 30},
+            {1021, "Save Images/Physical Disks", 5, 90, 260, 50},
+            {1022, "Write", 10, 120, 40, 15},
+            {1023, nullptr, 55, 120, 56, 15},
+            {1024, "Catweasel", 115, 120, 40, 15},
+            {1025, "Disk Directory", 130, 65, 65, 15},
+        };
+        for (const Placed& p : placed) {
+            QWidget* control = findControl(window, p.id);
+            QVERIFY2(control != nullptr, qPrintable(QString::number(p.id)));
+            QCOMPARE(control->geometry(), toPixels(units, p.x, p.y, p.width, p.height));
+            if (p.text == nullptr) {
+                continue;
+            }
+            const QString text = QString::fromUtf8(p.text);
+            if (auto* button = qobject_cast<QPushButton*>(control)) {
+                QCOMPARE(button->text(), text);
+            } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+                QCOMPARE(edit->text(), text);
+            } else if (auto* label = qobject_cast<QLabel*>(control)) {
+                QCOMPARE(label->text(), text);
+            } else if (auto* group = qobject_cast<QGroupBox*>(control)) {
+                QCOMPARE(group->title(), text);
+            } else {
+                QFAIL(qPrintable(QStringLiteral("unexpected kind for %1").arg(p.id)));
+            }
+        }
+        QVERIFY(findControl<QPlainTextEdit>(window, 1010)->isReadOnly());
+    }
+
+    void writeAndCatweaselChangeNothing() {
+        svtest::WindowRig rig;
+        MainWindow& window = rig.window;
+        Disks& disks = rig.disks;
+        svtest::ScriptedDialogs& dialogs = rig.dialogs;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        disks.current->trackCount = 77;
+        const std::string before = window.log().currentText();
+        for (const int id : {mainId::write, mainId::readCatweasel, mainId::writeCatweasel}) {
+            auto* button = findControl<QPushButton>(window, id);
+            // Clicked even when start-up removed the button.
+            button->setEnabled(true);
+            button->show();
+            QTest::mouseClick(button, Qt::LeftButton);
+        }
+        QCOMPARE(window.log().currentText(), before);
+        QCOMPARE(disks.current->trackCount, 77);
+        QVERIFY(dialogs.requests.empty());
+        QVERIFY(window.isVisible());
+    }
+
+    void exitEndsTheDialog() {
+        svtest::WindowRig rig;
+        MainWindow& window = rig.window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTest::mouseClick(findControl<QPushButton>(window, mainId::exit), Qt::LeftButton);
+        QVERIFY(!window.isVisible());
+        QCOMPARE(window.result(), 0);
+    }
+
+    void focusComesBackWhenTheWindowIsActivatedAgain() {
+        svtest::WindowRig rig;
+        MainWindow& window = rig.window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QWidget* saveBox = findControl(window, mainId::savePathBox);
+        saveBox->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), saveBox);
+
+        QWidget other;
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTRY_COMPARE(QApplication::focusWidget(), saveBox);
+    }
+};
+
+SV_UI_TEST(MainWindowTest);
+
+#include "main_window_test.moc"
