@@ -185,8 +185,13 @@ void decodeImd(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
                 text.mark(" CRC");
             }
             if (cut) {
+                const int lost = count - k - 1;
                 endNote = path + " ends inside the data of " + lastField +
-                          "; what is missing reads as spaces, marked CRC.";
+                          "; what is missing reads as spaces, marked CRC" +
+                          (lost > 0 ? "; " + plural(lost, "sector after it is", "sectors after it are") +
+                                          " lost."
+                                    : ".");
+                break;
             }
         }
     }

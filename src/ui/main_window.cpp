@@ -10,10 +10,13 @@
 
 #include <array>
 
+#include "ui/analysis_window.h"
 #include "ui/dialog_units.h"
 #include "drives/drive_discovery.h"
+#include "drives/physical_reader.h"
 #include "drives/floppy_driver.h"
 #include "formats/image_types.h"
+#include "merge/merge_command.h"
 #include "ui/file_dialogs.h"
 #include "ui/file_selection.h"
 
@@ -124,7 +127,12 @@ void MainWindow::load() {
     loadImageByType(path, *disks_.current, *log_);
 }
 
-void MainWindow::mergeImages() {}
+void MainWindow::mergeImages() {
+    const std::string path = chooseMergePath(this, dialogs_, {loadPathBox(), savePathBox()});
+    OperationScope operation(*log_);
+    // A cancelled dialog is passed on too: the command then says why nothing was merged.
+    (void)runMergeCommand(path, *disks_.current, *disks_.mergeSource, *log_, *log_);
+}
 
 void MainWindow::save() {
     const std::string path = chooseSavePath(this, dialogs_, {loadPathBox(), savePathBox()});
@@ -135,8 +143,15 @@ void MainWindow::save() {
     (void)saveImageByType(path, *disks_.current, *log_);
 }
 
-void MainWindow::read() {}
+void MainWindow::read() {
+    OperationScope operation(*log_);
+    // Drive A whatever the drive list shows: only drive A is offered for reading.
+    readPhysicalDisk("A:", *disks_.current, driver_, *log_);
+}
 
-void MainWindow::openDiskDirectory() {}
+void MainWindow::openDiskDirectory() {
+    AnalysisWindow analysis(*disks_.current, *log_, dialogs_);
+    analysis.exec();
+}
 
 }  // namespace sv::ui

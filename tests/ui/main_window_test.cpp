@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "mkdisk/fixture.h"
 #include "ui/dialog_units.h"
 #include "ui/main_window.h"
 #include "ui/ui_tests.h"
@@ -130,6 +131,22 @@ private slots:
         QCOMPARE(disks.current->trackCount, 77);
         QVERIFY(dialogs.requests.empty());
         QVERIFY(window.isVisible());
+    }
+
+    void readReadsDriveAOfTheSimulatedDriveIntoTheCurrentDisk() {
+        svtest::WindowRig rig({}, svtest::toDiskImage(mkdisk::model2Disk(1)));
+        rig.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+        // Drive B chosen in the list changes nothing: Read always reads drive A.
+        auto* list = svtest::control<QListWidget>(rig.window, mainId::readDriveList);
+        list->setCurrentRow(1);
+        QTest::mouseClick(svtest::control<QPushButton>(rig.window, mainId::read), Qt::LeftButton);
+        const std::string log = rig.window.log().currentText();
+        QVERIFY2(log.ends_with("- Physical disk loaded."), log.c_str());
+        QCOMPARE(rig.disks.current->trackCount, 77);
+        QCOMPARE(rig.disks.current->track(0, 5).sectorCount, 26);
+        QCOMPARE(svtest::control<QPlainTextEdit>(rig.window, mainId::log)->toPlainText(),
+                 QString::fromStdString(log).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     }
 
     void exitEndsTheDialog() {

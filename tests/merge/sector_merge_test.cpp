@@ -1,0 +1,160 @@
+#include "merge/sector_merge.h"
+
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "formats/dsk.h"
+#include "merge/merge_command.h"
+#include "mkdisk/fixture.h"
+#include "test_util.h"
+
+namespace sv {
+namespace {
+
+SectorEntry sector(std::uint8_t record, std::uint8_t status, std::uint8_t fill = 0) {
+    SectorEntry e{};
+    e.record = record;
+    e.status = status;
+    e.data.fill(fill);
+    return e;
+}
+
+// Two cylinders, one side, records 1..4 on each track.
+std::unique_ptr<DiskImage> smallDisk(std::uint8_t fill) {
+    auto disk = makeDiskImage();
+    disk->trackCount = 2;
+    disk->sideCount = 1;
+    for (int c = 0; c < 2; ++c) {
+        for (int r = 1; r <= 4; ++r) {
+            SectorEntry* e = appendSector(*disk, 0, c);
+            *e = sector(static_cast<std::uint8_t>(r), 0x03, fill);
+            e->cylinder = static_cast<std::uint8_t>(c);
+        }
+    }
+    return disk;
+}
+
+TEST(MergeDecision, EveryRowOfTheTable) {
+    const SectorEntry good = sector(5, 0x03);
+    const SectorEntry badData = sector(5, 0x43);
+    const SectorEntry badId = sector(5, 0x83);
+    EXPECT_EQ(decideMerge(0, 0, sector(2, 0x43), &good), MergeOutcome::Skipped);
+    EXPECT_EQ(decideMerge(0, 0, sector(0, 0x43), &good), MergeOutcome::Skipped);
+    EXPECT_EQ(decideMerge(0, 0, sector(3, 0x43), &good), MergeOutcome::Replaced);
+    EXPECT_EQ(decideMerge(0, 1, sector(1, 0x43), &good), MergeOutcome::Replaced);
+    EXPECT_EQ(decideMerge(1, 0, good, nullptr), MergeOutcome::NoMatch);
+    EXPECT_EQ(decideMerge(1, 0, badData, &good), MergeOutcome::Replaced);
+    EXPECT_EQ(decideMerge(1, 0, good, &good), MergeOutcome::Replaced);
+    EXPECT_EQ(decideMerge(1, 0, badId, &badData), MergeOutcome::Replaced);
+    // A damaged copy never replaces a good one.
+    EXPECT_EQ(decideMerge(1, 0, good, &badData), MergeOutcome::Kept);
+    EXPECT_EQ(decideMerge(1, 0, good, &badId), MergeOutcome::Kept);
+
+    EXPECT_EQ(mergeOutcomeText(MergeOutcome::Replaced, 0x03), " -> Merged -> Replaced");
+    EXPECT_EQ(mergeOutcomeText(MergeOutcome::Replaced, 0x43), " -> Merged CRC -> Replaced");
+    EXPECT_EQ(mergeOutcomeText(MergeOutcome::Replaced, 0x83), " -> Merged BadID -> Replaced");
+    EXPECT_EQ(mergeOutcomeText(MergeOutcome::Kept, 0x43), " -> Kept (source CRC)");
+}
+
+TEST(MergeImages, GoldenLogAndWhatChanges) {
+    auto target = smallDisk(0x11);
+    auto source = smallDisk(0x22);
+    target->track(0, 1).sectors[1].status = 0x43;  // C1 R2 bad: replaced by the clean copy
+    source->track(0, 1).sectors[2].status = 0x43;  // C1 R3 bad in the source: kept
+    source->track(0, 1).sectors[3].record = 9;     // C1 R4 has no match; R9 is not added
+    SectorEntry* dup = appendSector(*source, 0, 1);  // a second R1: the last one decides
+    *dup = sector(1, 0x83, 0x33);
+    TextLog log;
+    mergeImages(*target, *source, log);
+    EXPECT_EQ(log.currentText(), "Merging disk Images:\r\n"
+                                 "T000 H000 S001-> Skipped\r\n"
+                                 "T000 H000 S002-> Skipped\r\n"
+                                 "T000 H000 S003 -> Merged -> Replaced\r\n"
+                                 "T000 H000 S004 -> Merged -> Replaced\r\n"
+                                 "T001 H000 S001 -> Kept (source BadID)\r\n"
+                                 "T001 H000 S002 -> Merged -> Replaced\r\n"
+                                 "T001 H000 S003 -> Kept (source CRC)\r\n"
+                                 " - Disk Images merged.");
+    const auto& t = target->track(0, 1).sectors;
+    EXPECT_EQ(target->track(0, 0).sectors[0].data[0], 0x11);
+    EXPECT_EQ(target->track(0, 0).sectors[2].data[0], 0x22);
+    EXPECT_EQ(t[0].data[0], 0x11);
+    EXPECT_EQ(t[1].data[0], 0x22);
+    EXPECT_EQ(t[1].status, 0x03);
+    EXPECT_EQ(t[2].data[0], 0x11);
+    EXPECT_EQ(t[3].data[0], 0x11);
+    EXPECT_EQ(target->track(0, 1).sectorCount, 4);
+}
+
+TEST(MergeImages, SelfMergeAndGeometry) {
+    auto target = smallDisk(0x11);
+    target->track(0, 1).sectors[0].status = 0x43;
+    auto before = makeDiskImage();
+    *before = *target;
+    TextLog log;
+    mergeImages(*target, *before, log);
+    EXPECT_EQ(std::memcmp(before.get(), target.get(), sizeof *before), 0);
+    EXPECT_NE(log.currentText().find("T001 H000 S001 -> Merged CRC -> Replaced"), std::string::npos);
+
+    // The source's side 1 is outside a one-sided target; an empty target merges nothing.
+    auto source = smallDisk(0x22);
+    source->sideCount = 2;
+    SectorEntry* side1 = appendSector(*source, 1, 1);
+    *side1 = sector(1, 0x03, 0x44);
+    auto empty = makeDiskImage();
+    mergeImages(*empty, *source, log);
+    EXPECT_EQ(log.currentText(), "Merging disk Images:\r\n - Disk Images merged.");
+    mergeImages(*target, *source, log);
+    EXPECT_EQ(target->track(1, 1).sectorCount, 0);
+}
+
+TEST(MergeCommand, NothingIsMergedWithoutAFreshSource) {
+    svtest::TempDir dir;
+    auto target = smallDisk(0x11);
+    auto source = smallDisk(0x22);  // left over from an earlier merge
+    auto before = makeDiskImage();
+    *before = *target;
+    TextLog log;
+    EXPECT_EQ(runMergeCommand("", *target, *source, log, log), MergeCommandOutcome::Cancelled);
+    EXPECT_EQ(log.currentText(), "Nothing was merged: no file was chosen.");
+    EXPECT_EQ(runMergeCommand("a.txt", *target, *source, log, log), MergeCommandOutcome::UnknownType);
+    EXPECT_EQ(log.currentText(), "Nothing was merged: a.txt is not a known image type; the types "
+                                 "that load are TD0, IMD, DSK, DMK.");
+    const std::string missing = dir.file("gone.imd");
+    EXPECT_EQ(runMergeCommand(missing, *target, *source, log, log),
+              MergeCommandOutcome::SourceNotLoaded);
+    EXPECT_EQ(log.currentText(), "Loading IMD Image: " + missing + "\r\n" + missing +
+                                     " does not exist\r\nOperation aborted\r\n"
+                                     "Nothing was merged: " + missing + " did not load.");
+    EXPECT_EQ(std::memcmp(before.get(), target.get(), sizeof *before), 0);
+
+    auto empty = makeDiskImage();
+    EXPECT_EQ(runMergeCommand(missing, *empty, *source, log, log), MergeCommandOutcome::NoTarget);
+}
+
+TEST(MergeCommand, MergesAChosenImage) {
+    svtest::TempDir dir;
+    mkdisk::Disk model = mkdisk::model2Disk(1, 3);
+    model.find(2, 0, 4)->data.assign(256, 0x5A);
+    const std::string path = dir.file("second.dsk");
+    mkdisk::writeFile(path, mkdisk::writeDsk(model));
+    auto target = makeDiskImage();
+    TextLog log;
+    mkdisk::Disk first = mkdisk::model2Disk(1, 3);
+    first.find(2, 0, 4)->badDataCrc = true;
+    mkdisk::writeFile(dir.file("first.dsk"), mkdisk::writeDsk(first));
+    runMergeCommand(dir.file("first.dsk"), *target, *makeDiskImage(), log, log);  // no target yet
+    EXPECT_EQ(log.currentText(), "Nothing was merged: no disk is loaded to merge into.");
+
+    loadDskImage(dir.file("first.dsk"), *target, log);
+    auto source = makeDiskImage();
+    EXPECT_EQ(runMergeCommand(path, *target, *source, log, log), MergeCommandOutcome::Merged);
+    EXPECT_EQ(target->track(0, 2).sectors[3].status, 0x03);
+    EXPECT_EQ(target->track(0, 2).sectors[3].data[0], 0x5A);
+    const std::string text = log.currentText();
+    EXPECT_EQ(text.substr(text.rfind("\r\n") + 2), " - Disk Images merged.");
+}
+
+}  // namespace
+}  // namespace sv
