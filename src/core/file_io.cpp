@@ -78,7 +78,10 @@ bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> 
     if (folder.empty()) {
         folder = ".";
     }
-    std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string tempName(1, '.');
+    tempName += target.filename().string();
+    tempName += ".XXXXXX";
+    std::string temp = (folder / tempName).string();
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         return false;

@@ -17,12 +17,26 @@ std::string zeroPadded(long value, int digits) {
     return text + number;
 }
 
+namespace {
+
+std::string field(int cylinder, int head, int headDigits, int record, int recordDigits) {
+    std::string text(1, 'T');
+    text += zeroPadded(cylinder, 3);
+    text += " H";
+    text += zeroPadded(head, headDigits);
+    text += " S";
+    text += zeroPadded(record, recordDigits);
+    return text;
+}
+
+}  // namespace
+
 std::string sectorField(int cylinder, int head, int record) {
-    return "T" + zeroPadded(cylinder, 3) + " H" + zeroPadded(head, 3) + " S" + zeroPadded(record, 3);
+    return field(cylinder, head, 3, record, 3);
 }
 
 std::string shortSectorField(int cylinder, int head, int record) {
-    return "T" + zeroPadded(cylinder, 3) + " H" + zeroPadded(head, 1) + " S" + zeroPadded(record, 2);
+    return field(cylinder, head, 1, record, 2);
 }
 
 std::string mergeSectorField(int cylinder, int head, int record) {

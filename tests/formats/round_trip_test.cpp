@@ -97,6 +97,9 @@ TEST(RealDisks, ImdAndTd0ImagesLoad) {
     svtest::TempDir tmp;  // the IMD reader writes its side log file next to the image
     auto disk = makeDiskImage();
     for (const auto& entry : fs::directory_iterator(dir / "imd")) {
+        if (entry.path().extension() != ".imd") {
+            continue;
+        }
         const std::string copy = tmp.file(entry.path().filename().string());
         fs::copy_file(entry.path(), copy);
         TextLog log;

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "mkdisk/model2_systems.h"
+#include "mkdisk/cpm_samples.h"
 
 namespace mkdisk {
 
@@ -35,6 +36,20 @@ const std::array kSamples{
     Sample{"dosplus", "Model II Dosplus II vA.00: files crossing tracks", dosplusSampleDisk},
     Sample{"trsdos16", "Model II/16 TRSDOS 4.2, two sides: root and sub-directories",
            trsdos16SampleDisk},
+    Sample{"fmg-cpm", "FMG CP/M: extents 0, 1 and 3, an erased entry, a type with its attribute bit",
+           fmgSample},
+    Sample{"pt-cpm", "Pickles & Trout CP/M (signature in the boot sector), a file in block 298",
+           picklesTroutSample},
+    Sample{"pt-cpm-biosmods", "Pickles & Trout CP/M recognised by its BIOSMODS.PNT signature",
+           picklesTroutBiosmodsSample},
+    Sample{"pt-cpm-corvus", "Pickles & Trout CP/M recognised by its Corvus signature",
+           picklesTroutCorvusSample},
+    Sample{"lifeboat-cpm", "Lifeboat CP/M, 8 x 1024 sectors with skew 3", lifeboatSample},
+    Sample{"aton-cpm-ss", "ATON CP/M, one side", atonSingleSample},
+    Sample{"aton-cpm-ds", "ATON CP/M, two sides: logical tracks alternate sides", atonDoubleSample},
+    Sample{"ucsd", "UCSD Pascal volume WORK with three files", ucsdSample},
+    Sample{"xenix-tar", "Xenix tar disk: a directory, files of 1025, 1024 and 17 bytes",
+           xenixTarSample},
 };
 
 }  // namespace
