@@ -64,8 +64,12 @@ namespace {
 QWidget* createControl(QDialog& dialog, const ControlSpec& spec) {
     const QString caption = QString::fromUtf8(spec.caption);
     switch (spec.kind) {
-    case ControlKind::PushButton:
-        return new QPushButton(caption, &dialog);
+    case ControlKind::PushButton: {
+        auto* button = new QPushButton(caption, &dialog);
+        // Return in a path box must not press whichever button Qt would make the default.
+        button->setAutoDefault(false);
+        return button;
+    }
     case ControlKind::EditBox: {
         auto* edit = new QLineEdit(caption, &dialog);
         edit->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);

@@ -4,6 +4,7 @@
 #include <QEvent>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QStringDecoder>
 
 namespace sv::ui {
 
@@ -40,8 +41,14 @@ void LogPane::paint() {
     if (pane_.isNull()) {
         return;
     }
+    // Paths arrive as UTF-8, but comments and titles read off a disk are single bytes: a text
+    // that is not valid UTF-8 is shown as Latin-1 rather than with replacement marks.
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString shown = utf8(QByteArrayView(text_.data(), static_cast<qsizetype>(text_.size())));
+    if (utf8.hasError()) {
+        shown = QString::fromLatin1(text_.data(), static_cast<qsizetype>(text_.size()));
+    }
     // The log's lines end in CR LF; the pane wants plain line feeds.
-    QString shown = QString::fromUtf8(text_.data(), static_cast<qsizetype>(text_.size()));
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     pane_->setPlainText(shown);
     pane_->verticalScrollBar()->setValue(pane_->verticalScrollBar()->maximum());

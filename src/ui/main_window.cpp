@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -93,6 +94,14 @@ MainWindow::MainWindow(Disks& disks, FileDialogProvider& dialogs, FloppyDriver& 
 }
 
 MainWindow::~MainWindow() = default;
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
 
 QLineEdit* MainWindow::loadPathBox() const {
     return findControl<QLineEdit>(*this, mainId::loadPathBox);

@@ -68,6 +68,10 @@ public:
     void removeControl(int id);
     void addDriveEntry(int listId, const QString& entry);
 
+protected:
+    // Escape does not close the window (and lose the disk in memory); Exit and the close box do.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void startUp();
     void load();

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -231,6 +232,38 @@ private slots:
         });
         QTest::mouseClick(control<QPushButton>(rig.window, mainId::diskDirectory), Qt::LeftButton);
         QCOMPARE(lines, 2);
+    }
+
+    void aRealTrsdosDiskLoadedAndListedThroughTheWindow() {
+        const std::filesystem::path real = svtest::realDisksDir() / "imd" / "m2-trsdos-2.0a.imd";
+        if (svtest::realDisksDir().empty() || !std::filesystem::exists(real)) {
+            QSKIP("the real-disk folder (../shared/realdisks) is not here");
+        }
+        // A copy: loading an IMD writes its side log beside the image.
+        svtest::TempDir dir;
+        const std::string path = dir.file("m2-trsdos-2.0a.imd");
+        std::filesystem::copy_file(real, path);
+        svtest::WindowRig rig;
+        rig.window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+        rig.dialogs.answer(QString::fromStdString(path));
+        QTest::mouseClick(control<QPushButton>(rig.window, mainId::load), Qt::LeftButton);
+        QVERIFY(rig.window.log().currentText().ends_with(" - IMD image loaded."));
+
+        QString info;
+        QStringList lines;
+        onNextModal([&](QWidget& analysis) {
+            info = control<QLabel>(analysis, analysisId::diskInfo)->text();
+            auto* list = control<QListWidget>(analysis, analysisId::list);
+            for (int i = 0; i < list->count(); ++i) {
+                lines << list->item(i)->text();
+            }
+        });
+        QTest::mouseClick(control<QPushButton>(rig.window, mainId::diskDirectory), Qt::LeftButton);
+        QVERIFY2(info.startsWith(QStringLiteral("Model II TRSDOS 2.0 Disk")), qPrintable(info));
+        QCOMPARE(lines.size(), 12);
+        QVERIFY(lines.front().startsWith(QStringLiteral("BACKUP ")));
+        QVERIFY(lines.back().startsWith(QStringLiteral("XFERSYS ")));
     }
 };
 

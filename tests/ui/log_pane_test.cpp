@@ -26,6 +26,11 @@ private slots:
                  std::string("Loading DMK Image: a.dmk\r\nT000 H000 S001 CRC\r\nT076 H001 S026"));
         QCOMPARE(pane.blockCount(), 3);
         QCOMPARE(pane.document()->lastBlock().text(), QStringLiteral("T076 H001 S026"));
+
+        log.show("Loading IMD Image: /d/caf\xC3\xA9.imd");
+        QCOMPARE(pane.toPlainText(), QStringLiteral("Loading IMD Image: /d/caf\u00E9.imd"));
+        log.show("IMD 1.12: Copyright \xA9 1981");
+        QCOMPARE(pane.toPlainText(), QStringLiteral("IMD 1.12: Copyright \u00A9 1981"));
     }
 
     void theEndOfALongLogStaysInView() {

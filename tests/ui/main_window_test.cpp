@@ -159,6 +159,19 @@ private slots:
         QCOMPARE(window.result(), 0);
     }
 
+    void neitherEscapeNorReturnInAPathBoxClosesTheWindow() {
+        svtest::WindowRig rig;
+        rig.window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&rig.window));
+        auto* box = svtest::control<QLineEdit>(rig.window, mainId::loadPathBox);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Return);
+        QTest::keyClick(box, Qt::Key_Escape);
+        QTest::keyClick(&rig.window, Qt::Key_Escape);
+        QVERIFY(rig.window.isVisible());
+        QVERIFY(rig.dialogs.requests.empty());
+    }
+
     void focusComesBackWhenTheWindowIsActivatedAgain() {
         svtest::WindowRig rig;
         MainWindow& window = rig.window;
