@@ -15,6 +15,8 @@ void addDumpCommand(CLI::App& app, int& exitCode);
 void addConvertCommand(CLI::App& app, int& exitCode);
 void addDirCommand(CLI::App& app, int& exitCode);
 void addExtractCommand(CLI::App& app, int& exitCode);
+void addReadCommand(CLI::App& app, int& exitCode);
+void addDrivesCommand(CLI::App& app, int& exitCode);
 void addMergeCommand(CLI::App& app, int& exitCode);
 
 }  // namespace sv::cli
