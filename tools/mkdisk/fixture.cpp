@@ -18,23 +18,28 @@ Sector* Disk::find(int cylinder, int side, int record) {
     return nullptr;
 }
 
-Disk model2Disk(int sides, int cylinders) {
+Disk shapedDisk(int cylinders, int sides, TrackShape boot, TrackShape rest) {
     Disk disk(cylinders, sides);
     for (int c = 0; c < cylinders; ++c) {
         for (int h = 0; h < sides; ++h) {
             const bool fm = c == 0 && h == 0;
-            for (int r = 1; r <= 26; ++r) {
+            const TrackShape& shape = fm ? boot : rest;
+            for (int r = shape.firstRecord; r <= shape.lastRecord; ++r) {
                 Sector s;
                 s.cylinder = static_cast<std::uint8_t>(c);
                 s.head = static_cast<std::uint8_t>(h);
                 s.record = static_cast<std::uint8_t>(r);
-                s.sizeCode = fm ? 0 : 1;
+                s.sizeCode = shape.sizeCode;
                 s.fm = fm;
                 disk.at(c, h).sectors.push_back(s);
             }
         }
     }
     return disk;
+}
+
+Disk model2Disk(int sides, int cylinders) {
+    return shapedDisk(cylinders, sides, {1, 26, 0}, {1, 26, 1});
 }
 
 std::vector<std::uint8_t> sectorBytes(const Sector& sector) {

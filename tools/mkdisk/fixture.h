@@ -44,6 +44,16 @@ struct Disk {
     Sector* find(int cylinder, int side, int record);
 };
 
+// Records firstRecord..lastRecord of 128 << sizeCode bytes, in order.
+struct TrackShape {
+    int firstRecord;
+    int lastRecord;
+    std::uint8_t sizeCode;
+};
+
+// Cylinder 0 side 0 in FM with the `boot` shape, every other track MFM with `rest`; data 0xE5.
+[[nodiscard]] Disk shapedDisk(int cylinders, int sides, TrackShape boot, TrackShape rest);
+
 // The Model II geometry: cylinder 0 side 0 FM 26 x 128, every other track MFM 26 x 256,
 // records 1..26 in order, data 0xE5.
 [[nodiscard]] Disk model2Disk(int sides, int cylinders = 77);

@@ -223,24 +223,10 @@ Disk hsdsSampleDisk() {
 
 namespace {
 
-// Cylinder 0 side 0 single density with `fmRecords`, every other track 30 x 256 numbered 0..29.
+// Cylinder 0 side 0 single density with records fmFirst..fmLast, every other track 30 x 256
+// numbered 0..29.
 Disk thirtySectorDisk(int sides, int fmFirst, int fmLast) {
-    Disk disk(77, sides);
-    for (int c = 0; c < 77; ++c) {
-        for (int h = 0; h < sides; ++h) {
-            const bool fm = c == 0 && h == 0;
-            for (int r = fm ? fmFirst : 0; r <= (fm ? fmLast : 29); ++r) {
-                Sector s;
-                s.cylinder = static_cast<std::uint8_t>(c);
-                s.head = static_cast<std::uint8_t>(h);
-                s.record = static_cast<std::uint8_t>(r);
-                s.sizeCode = fm ? 0 : 1;
-                s.fm = fm;
-                disk.at(c, h).sectors.push_back(s);
-            }
-        }
-    }
-    return disk;
+    return shapedDisk(77, sides, {fmFirst, fmLast, 0}, {0, 29, 1});
 }
 
 struct ShortFile {
@@ -385,24 +371,7 @@ Disk dosplusSampleDisk() {
 
 namespace {
 
-Disk sixteenRecordDisk() {
-    Disk disk(77, 2);
-    for (int c = 0; c < 77; ++c) {
-        for (int h = 0; h < 2; ++h) {
-            const bool fm = c == 0 && h == 0;
-            for (int r = 1; r <= (fm ? 26 : 16); ++r) {
-                Sector s;
-                s.cylinder = static_cast<std::uint8_t>(c);
-                s.head = static_cast<std::uint8_t>(h);
-                s.record = static_cast<std::uint8_t>(r);
-                s.sizeCode = fm ? 0 : 2;
-                s.fm = fm;
-                disk.at(c, h).sectors.push_back(s);
-            }
-        }
-    }
-    return disk;
-}
+Disk sixteenRecordDisk() { return shapedDisk(77, 2, {1, 26, 0}, {1, 16, 2}); }
 
 void setLogical(Disk& disk, std::uint32_t logicalTrack, int record, Bytes data) {
     setData(disk, static_cast<int>(logicalTrack / 2), static_cast<int>(logicalTrack % 2), record,
