@@ -65,6 +65,9 @@ struct Recognition {
 struct AnalysedEntry {
     int row = 0;  // the row the listing recorded it at (Model II/16 TRSDOS counts from 1)
     std::string listingLine;
+    // The file's name as the listing shows it ("PAYROLL/BAS", "SYS \\ FILE"), without the
+    // other fields of the line: what extraction names the file after.
+    std::string fileName;
     std::vector<std::uint8_t> fileContent;
     // The detokenised listing, for the files the listing hands to the BASIC detokeniser.
     std::optional<std::string> basicListing;

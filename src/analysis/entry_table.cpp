@@ -27,10 +27,14 @@ bool EntryTable::append(std::vector<std::uint8_t>& content, std::span<const std:
 }
 
 int EntryTable::record(std::string line, std::vector<std::uint8_t> content,
-                       std::optional<std::string> basicListing) {
+                       std::optional<std::string> basicListing, std::string fileName) {
     const int row = nextRow_++;
+    if (fileName.empty()) {
+        fileName = trimmed(line);
+    }
     entries_.push_back(AnalysedEntry{.row = row,
                                      .listingLine = std::move(line),
+                                     .fileName = std::move(fileName),
                                      .fileContent = std::move(content),
                                      .basicListing = std::move(basicListing)});
     return row;

@@ -50,8 +50,9 @@ public:
     // Appends bytes to a file being gathered, within the budget. False once the budget is spent.
     bool append(std::vector<std::uint8_t>& content, std::span<const std::uint8_t> bytes);
 
+    // `fileName` is the name part of the line, trimmed; when empty, the whole line trimmed.
     int record(std::string line, std::vector<std::uint8_t> content,
-               std::optional<std::string> basicListing = std::nullopt);
+               std::optional<std::string> basicListing = std::nullopt, std::string fileName = {});
 
     [[nodiscard]] const std::vector<AnalysedEntry>& entries() const { return entries_; }
     [[nodiscard]] std::vector<AnalysedEntry> takeEntries() { return std::move(entries_); }

@@ -139,10 +139,15 @@ void listTrsdosEntry(const Entry& e, SectorReader& reader, EntryTable& table, Op
     if (extension == "BAS") {
         basic = detokeniseBasic(content);
     }
-    table.record(std::move(line), std::move(content), std::move(basic));
+    table.record(std::move(line), std::move(content), std::move(basic),
+                 trimmed(nameField(e.range(6, 13), e.range(14, 16), '/', 0)));
 }
 
 // ---- LS-DOS
+
+std::string shortName(const Entry& e) {
+    return trimmed(nameField(e.range(6, 13), e.range(14, 16), '/', 0));
+}
 
 void listLsdosEntry(const Entry& e, SectorReader& reader, EntryTable& table) {
     const int month = listedMonth(e.at(3) & 15);
@@ -182,7 +187,7 @@ void listLsdosEntry(const Entry& e, SectorReader& reader, EntryTable& table) {
             ++sector;
         }
     }
-    table.record(std::move(line), std::move(content));
+    table.record(std::move(line), std::move(content), std::nullopt, shortName(e));
 }
 
 // ---- Dosplus II
@@ -219,7 +224,7 @@ void listDosplusEntry(const Entry& e, SectorReader& reader, EntryTable& table) {
             }
         }
     }
-    table.record(std::move(line), std::move(content));
+    table.record(std::move(line), std::move(content), std::nullopt, shortName(e));
 }
 
 // Lists the 32-byte entries of records first..last of the directory cylinder, on `side`.
@@ -275,7 +280,8 @@ bool skippedTrsdos16Entry(const Entry& e) {
 
 void listTrsdos16File(const Entry& file, const std::string& rootName, bool rootZero, int sides,
                       SectorReader& reader, EntryTable& table) {
-    std::string line = padRight(rootName + " \\\\ " + trimmed(textOf(file.range(3, 18))), 32);
+    std::string name = rootName + " \\\\ " + trimmed(textOf(file.range(3, 18)));
+    std::string line = padRight(name, 32);
     // Root entry 0 keeps its files' record count in another byte order.
     const std::uint64_t count =
         rootZero ? (std::uint64_t{file.at(44)} << 24) | (std::uint64_t{file.at(41)} << 16) |
@@ -289,7 +295,7 @@ void listTrsdos16File(const Entry& file, const std::string& rootName, bool rootZ
         }
         walk.next();
     }
-    table.record(std::move(line), std::move(content));
+    table.record(std::move(line), std::move(content), std::nullopt, std::move(name));
 }
 
 }  // namespace

@@ -13,6 +13,10 @@ inline constexpr int kExitUsage = 2;
 // One function per subcommand; each registers itself and sets `exitCode` when it runs.
 void addDumpCommand(CLI::App& app, int& exitCode);
 void addConvertCommand(CLI::App& app, int& exitCode);
+void addDirCommand(CLI::App& app, int& exitCode);
+void addExtractCommand(CLI::App& app, int& exitCode);
+void addReadCommand(CLI::App& app, int& exitCode);
+void addDrivesCommand(CLI::App& app, int& exitCode);
 void addMergeCommand(CLI::App& app, int& exitCode);
 
 }  // namespace sv::cli

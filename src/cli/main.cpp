@@ -8,6 +8,10 @@ int main(int argc, char** argv) {
     int exitCode = sv::cli::kExitOk;
     sv::cli::addDumpCommand(app, exitCode);
     sv::cli::addConvertCommand(app, exitCode);
+    sv::cli::addDirCommand(app, exitCode);
+    sv::cli::addExtractCommand(app, exitCode);
+    sv::cli::addReadCommand(app, exitCode);
+    sv::cli::addDrivesCommand(app, exitCode);
     sv::cli::addMergeCommand(app, exitCode);
     try {
         app.parse(argc, argv);

@@ -66,12 +66,21 @@ bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
 }  // namespace
 
 bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
-    const fs::path target(path);
+    std::error_code ec;
+    fs::path target(path);
+    // A link is followed, so the file it names is replaced rather than the link itself.
+    if (fs::is_symlink(target, ec)) {
+        target = fs::weakly_canonical(target, ec);
+        if (ec) {
+            return false;
+        }
+    }
     if (target.filename().empty()) {
         return false;
     }
-    std::error_code ec;
-    if (fs::is_directory(target, ec)) {
+    // Only a regular file is ever replaced: renaming over a device or a fifo would destroy it.
+    const auto kind = fs::status(target, ec).type();
+    if (kind != fs::file_type::not_found && kind != fs::file_type::regular) {
         return false;
     }
     fs::path folder = target.parent_path();
@@ -89,7 +98,7 @@ bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> 
     // An existing file keeps its permission bits; a new one gets the usual 0666 & ~umask.
     mode_t mode = 0666;
     struct stat existing {};
-    if (::stat(path.c_str(), &existing) == 0) {
+    if (::stat(target.c_str(), &existing) == 0) {
         mode = existing.st_mode & 07777;
     } else {
         const mode_t mask = ::umask(0);
@@ -99,7 +108,7 @@ bool writeFileAtomically(const std::string& path, std::span<const std::uint8_t> 
     bool ok = writeAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok) {
-        ok = std::rename(temp.c_str(), path.c_str()) == 0;
+        ok = std::rename(temp.c_str(), target.c_str()) == 0;
     }
     if (!ok) {
         ::unlink(temp.c_str());

@@ -81,7 +81,8 @@ private:
     }
 
     [[nodiscard]] static bool encodingMatches(const SectorEntry& s, std::uint8_t flags) {
-        return (s.singleDensity != 0) == ((flags & encoding::mfm) == 0);
+        return (s.status & status::idCrcError) == 0 &&
+               (s.singleDensity != 0) == ((flags & encoding::mfm) == 0);
     }
 
     bool failsThisTime(int side, int slot, const SectorEntry& s) {

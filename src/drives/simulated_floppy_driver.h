@@ -6,7 +6,8 @@
 // The disk answers only at its own data rate (500 kbit/s for 10560-byte tracks, else 250) and
 // only in each sector's own encoding; IDs come in slot order; a read finds its sector by the
 // full ID (cylinder, head, record, size code), as a controller does. Sectors marked
-// dataCrcError fail with the CRC error on every read, or only on their first reads.
+// dataCrcError fail with the CRC error on every read, or only on their first reads; IDs
+// marked idCrcError are never found, as a controller never answers with one.
 
 #include <map>
 #include <memory>

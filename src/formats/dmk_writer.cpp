@@ -60,6 +60,14 @@ std::uint16_t failingCrc(std::uint16_t crc) {
     return static_cast<std::uint16_t>((low << 8) | high);
 }
 
+// A size code above 7 names a sector longer than any track; only a damaged ID has one. Its data
+// field holds the 1024 bytes the slot kept, and reads back as they were read: cut by the track.
+bool isImpossibleLength(const SectorEntry& e) { return e.sizeCode > kLargestWritableSizeCode; }
+
+std::size_t writtenDataBytes(const SectorEntry& e) {
+    return isImpossibleLength(e) ? e.data.size() : e.lengthBytes();
+}
+
 int roundHalfEven(double value) {
     const int saved = std::fegetround();
     std::fesetround(FE_TONEAREST);
@@ -97,7 +105,7 @@ std::uint8_t chooseGap3(const TrackRecord& track, std::uint16_t trackLength, boo
     }
     long remainder = static_cast<long>(trackLength) - 183;
     for (int i = 0; i < track.sectorCount; ++i) {
-        remainder -= static_cast<long>((std::size_t{128} << track.sectors[i].sizeCode) + 61);
+        remainder -= static_cast<long>(writtenDataBytes(track.sectors[i]) + 61);
     }
     return static_cast<std::uint8_t>(roundHalfEven(static_cast<double>(remainder) / track.sectorCount) & 0xFF);
 }
@@ -121,8 +129,9 @@ void writePreamble(TrackBuilder& track, bool fm, bool longTrack) {
     track.put(kMfmGap, 50);
 }
 
+
 void writeDataBytes(TrackBuilder& track, const SectorEntry& e, std::uint16_t& crc) {
-    const std::size_t length = e.lengthBytes();
+    const std::size_t length = writtenDataBytes(e);
     for (std::size_t i = 0; i < length; ++i) {
         // A slot holds 1024 bytes; longer sectors are padded as the controller would see 0xFF.
         const std::uint8_t b = i < e.data.size() ? e.data[i] : 0xFF;
@@ -163,8 +172,10 @@ std::size_t writeSector(TrackBuilder& track, const SectorEntry& e, std::uint8_t 
     crc = crc16Update(crc, mark);
     writeDataBytes(track, e, crc);
     if ((e.status & status::dataCrcError) != 0) {
-        crc = failingCrc(crc);
         text.mark(" CRC");
+    }
+    if ((e.status & status::dataCrcError) != 0 || isImpossibleLength(e)) {
+        crc = failingCrc(crc);
     }
     putCrc(track, crc);
     track.put(fm ? kFmGap : kMfmGap, fm ? 28 : gap3);
@@ -180,22 +191,6 @@ std::optional<std::vector<std::uint8_t>> encodeDmk(const DiskImage& disk, LogTex
         text.fail("No disk is loaded: there is nothing to save.", "Operation aborted.");
         return std::nullopt;
     }
-    for (int c = 0; c < cylinders; ++c) {
-        for (int s = 0; s < sides; ++s) {
-            const TrackRecord& t = disk.track(s, c);
-            for (int i = 0; i < std::min<int>(t.sectorCount, kMaxSectorsPerTrack); ++i) {
-                const SectorEntry& e = t.sectors[i];
-                if (e.sizeCode > kLargestWritableSizeCode) {
-                    text.fail(sectorField(e.cylinder, e.head, e.record) + " has size code " +
-                                  std::to_string(e.sizeCode) +
-                                  ", longer than any DMK track can hold; nothing was saved.",
-                              "Operation aborted.");
-                    return std::nullopt;
-                }
-            }
-        }
-    }
-
     text.openField(sectorField(0, 0, 0), false);
     struct BuiltTrack {
         std::vector<std::uint8_t> bytes;

@@ -27,6 +27,19 @@ TEST(FileIo, FailedWriteLeavesOldFile) {
     EXPECT_FALSE(writeFileAtomically(dir.path().string(), std::vector<std::uint8_t>(4)));
 }
 
+TEST(FileIo, OnlyRegularFilesAreReplacedAndLinksAreFollowed) {
+    svtest::TempDir dir;
+    EXPECT_FALSE(writeFileAtomically("/dev/null", std::vector<std::uint8_t>(4)));
+    EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+    const std::string real = dir.file("real.dmk");
+    const std::string link = dir.file("link.dmk");
+    svtest::writeFile(real, {1, 2, 3});
+    std::filesystem::create_symlink(real, link);
+    ASSERT_TRUE(writeFileAtomically(link, std::vector<std::uint8_t>{9}));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(svtest::readFile(real), std::vector<std::uint8_t>{9});
+}
+
 TEST(FileIo, ReadRefusesMissingAndTooLarge) {
     svtest::TempDir dir;
     EXPECT_EQ(readWholeFile(dir.file("none")).error, ReadFileError::CannotOpen);

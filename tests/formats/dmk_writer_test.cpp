@@ -151,6 +151,22 @@ TEST(DmkWriter, LongTracksWidenTheFileInsteadOfOverflowing) {
     EXPECT_EQ(svtest::slot(*back.disk, 0, 1, 19).status, 0x03);
 }
 
+TEST(DmkWriter, GarbageSizeCodeDoesNotStopTheSave) {
+    // A damaged ID can name a size code no track could hold; the rest of the disk must still save.
+    auto disk = uniformDisk(2, 1, 3, 1, false);
+    SectorEntry& garbage = disk->track(0, 1).sectors[2];
+    garbage.sizeCode = 255;
+    garbage.status = 0xC3;
+    const auto out = encode(*disk);
+    ASSERT_FALSE(out.file.empty()) << out.log;
+    const auto back = svtest::decodeDmkBytes(out.file);
+    const SectorEntry& again = svtest::slot(*back.disk, 0, 1, 2);
+    EXPECT_EQ(again.sizeCode, 255);
+    EXPECT_EQ(again.status, 0x43);
+    EXPECT_EQ(again.data, garbage.data);
+    EXPECT_EQ(svtest::slot(*back.disk, 0, 1, 1).status, 0x03);
+}
+
 TEST(DmkWriter, RoundTripKeepsEverySector) {
     const auto first = svtest::decodeDmkDisk(mkdisk::damagedModel2Disk());
     const auto saved = encode(*first.disk);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,7 @@ inline const sv::SectorEntry& sectorAt(const sv::DiskImage& disk, int side, int 
 
 // The first `length` bytes of a slot's data.
 inline std::vector<std::uint8_t> sectorData(const sv::SectorEntry& e, std::size_t length) {
+    length = std::min(length, e.data.size());
     return {e.data.begin(), e.data.begin() + static_cast<std::ptrdiff_t>(length)};
 }
 

@@ -169,3 +169,96 @@ TEST(CliMerge, MergesTwoReadsAndSaves) {
 
 }  // namespace
 }  // namespace sv
+
+namespace sv {
+namespace {
+
+// Every generated sample and every real disk: load, save as DMK, load again; and the same
+// through DSK where the format can hold the disk. Each disk is its own test, so ctest spreads
+// them over the cores.
+struct DiskSource {
+    std::string name;
+    fs::path realPath;  // empty for a generated sample
+};
+
+std::vector<DiskSource> everyDisk() {
+    std::vector<DiskSource> disks;
+    for (const auto& sample : mkdisk::samples()) {
+        disks.push_back({std::string(sample.name), {}});
+    }
+    const fs::path real = svtest::realDisksDir();
+    if (!real.empty()) {
+        for (const char* folder : {"dmk", "imd", "td0"}) {
+            for (const auto& entry : fs::directory_iterator(real / folder)) {
+                // Files the readers refuse by design have their own tests.
+                const std::string stem = entry.path().stem().string();
+                const bool refused = stem == "not-a-disk-http404" || stem.ends_with("-adv");
+                if (!refused && entry.path().extension() == std::string(".") + folder) {
+                    disks.push_back({"real_" + entry.path().stem().string(), entry.path()});
+                }
+            }
+        }
+    }
+    return disks;
+}
+
+// DSK keeps sectors by cylinder and side: what it cannot say is listed in the README.
+bool dskCanHold(const DiskImage& disk) {
+    bool lastCylinderUsed = false;
+    for (int c = 0; c < disk.trackCount; ++c) {
+        for (int s = 0; s < disk.sideCount; ++s) {
+            const TrackRecord& t = disk.track(s, c);
+            for (int k = 0; k < t.sectorCount; ++k) {
+                const SectorEntry& e = t.sectors[k];
+                const bool mfmMarkFa = e.singleDensity == 0 && (e.status & 3) == 2;
+                if (e.sizeCode > 3 || e.cylinder != c || e.head != s || mfmMarkFa) {
+                    return false;
+                }
+                lastCylinderUsed = lastCylinderUsed || c == disk.trackCount - 1;
+            }
+        }
+    }
+    return lastCylinderUsed;
+}
+
+void PrintTo(const DiskSource& source, std::ostream* out) { *out << source.name; }
+
+class EveryDiskRoundTrip : public ::testing::TestWithParam<DiskSource> {};
+
+TEST_P(EveryDiskRoundTrip, KeepsEverySectorThroughDmkAndDsk) {
+    const DiskSource& source = GetParam();
+    svtest::TempDir dir;
+    auto disk = makeDiskImage();
+    TextLog log;
+    if (source.realPath.empty()) {
+        const std::string path = dir.file(source.name + ".dmk");
+        mkdisk::writeFile(path, mkdisk::writeDmk(mkdisk::findSample(source.name)->build()));
+        loadDmkImage(path, *disk, log);
+    } else {
+        // A copy: the IMD reader leaves a side log file beside the image it reads.
+        const std::string copy = dir.file(source.realPath.filename().string());
+        fs::copy_file(source.realPath, copy);
+        ASSERT_TRUE(loadImageByType(copy, *disk, log)) << log.currentText();
+    }
+    ASSERT_FALSE(isEmpty(*disk)) << log.currentText();
+
+    const auto viaDmk = throughFile(*disk, dir.file("copy.dmk"));
+    expectSameSectors(*disk, *viaDmk, kNoIdMark);
+    if (dskCanHold(*disk)) {
+        const auto viaDsk = throughFile(*disk, dir.file("copy.dsk"));
+        expectSameSectors(*disk, *viaDsk,
+                          static_cast<std::uint8_t>(~(status::idCrcError | status::deletedData)));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Disks, EveryDiskRoundTrip, ::testing::ValuesIn(everyDisk()),
+                         [](const auto& info) {
+                             std::string name = info.param.name;
+                             for (char& c : name) {
+                                 if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+                             }
+                             return name;
+                         });
+
+}  // namespace
+}  // namespace sv

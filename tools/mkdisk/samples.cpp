@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "mkdisk/model2_systems.h"
 #include "mkdisk/cpm_samples.h"
 
 namespace mkdisk {
@@ -27,6 +28,14 @@ const std::array kSamples{
     Sample{"blank-ds", "Model II geometry, two sides, 77 cylinders, empty sectors", blankDoubleSided},
     Sample{"damaged", "Model II geometry with CRC errors, a deleted sector and a duplicate record",
            damagedModel2Disk},
+    Sample{"trsdos", "Model II TRSDOS 2.0: BASIC in both forms, DOCUMENT/CTL, multi-extent files",
+           trsdosSampleDisk},
+    Sample{"hsds", "Racet HSDS on Model II TRSDOS: the TRSDOS sample with the HSDS mark",
+           hsdsSampleDisk},
+    Sample{"lsdos", "Model II LS-DOS 6.3, two sides: files crossing to side 1", lsdosSampleDisk},
+    Sample{"dosplus", "Model II Dosplus II vA.00: files crossing tracks", dosplusSampleDisk},
+    Sample{"trsdos16", "Model II/16 TRSDOS 4.2, two sides: root and sub-directories",
+           trsdos16SampleDisk},
     Sample{"fmg-cpm", "FMG CP/M: extents 0, 1 and 3, an erased entry, a type with its attribute bit",
            fmgSample},
     Sample{"pt-cpm", "Pickles & Trout CP/M (signature in the boot sector), a file in block 298",

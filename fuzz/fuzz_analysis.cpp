@@ -1,0 +1,13 @@
+// Sector contents on a Model II geometry -> recognition, every listing, the document index and
+// the detokeniser, as analyseDisk runs them.
+#include "analysis/analysis.h"
+#include "analysis_input.h"
+#include "fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    sv::DiskImage& disk = svfuzz::sharedDisk();
+    svfuzz::layAnalysisInput(svfuzz::input(data, size), disk);
+    svfuzz::NullLog log;
+    (void)sv::analyseDisk(disk, log);
+    return 0;
+}

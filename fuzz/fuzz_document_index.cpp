@@ -1,0 +1,9 @@
+// DOCUMENT/CTL bytes -> the index reader.
+#include "analysis/document_index.h"
+#include "fuzz_support.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    svfuzz::NullLog log;
+    sv::readDocumentIndex(svfuzz::input(data, size), log);
+    return 0;
+}

@@ -1,0 +1,40 @@
+// fuzz_seeds DIR: writes a seed corpus per harness from every generated sample, in every
+// container, into DIR/<harness>/.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "analysis_input.h"
+#include "core/operation_log.h"
+#include "formats/dmk.h"
+#include "mkdisk/samples.h"
+
+namespace fs = std::filesystem;
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_seeds DIR\n");
+        return 2;
+    }
+    const fs::path root = argv[1];
+    for (const char* harness : {"dmk", "imd", "td0", "dsk", "analysis", "basic", "document_index"}) {
+        fs::create_directories(root / harness);
+    }
+    auto disk = sv::makeDiskImage();
+    for (const auto& sample : mkdisk::samples()) {
+        const std::string name(sample.name);
+        const mkdisk::Disk model = sample.build();
+        const auto dmk = mkdisk::writeDmk(model);
+        mkdisk::writeFile((root / "dmk" / (name + ".dmk")).string(), dmk);
+        mkdisk::writeFile((root / "imd" / (name + ".imd")).string(), mkdisk::writeImd(model));
+        mkdisk::writeFile((root / "td0" / (name + ".td0")).string(), mkdisk::writeTd0(model));
+        mkdisk::writeFile((root / "dsk" / (name + ".dsk")).string(), mkdisk::writeDsk(model));
+        sv::clear(*disk);
+        sv::TextLog log;
+        sv::LogText text(log, "seed");
+        sv::decodeDmk(dmk, *disk, text);
+        mkdisk::writeFile((root / "analysis" / (name + ".bin")).string(),
+                          svfuzz::analysisInputOf(*disk));
+    }
+    return 0;
+}

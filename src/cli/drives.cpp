@@ -1,0 +1,23 @@
+// drives: the start-up discovery of the floppy driver and of controller cards.
+#include "cli/cli_log.h"
+#include "cli/commands.h"
+#include "drives/drive_discovery.h"
+#include "drives/floppy_driver.h"
+
+namespace sv::cli {
+
+void addDrivesCommand(CLI::App& app, int& exitCode) {
+    auto* cmd = app.add_subcommand(
+        "drives", "Look for the floppy driver and controller cards, as the window does at start");
+    cmd->callback([&exitCode] {
+        CliLog log;
+        DriveControlStates controls;
+        const std::unique_ptr<FloppyDriver> driver = makeFloppyDriver();
+        discoverDrives(*driver, log, controls);
+        discoverCatweaselCards(log, controls);
+        log.print();
+        exitCode = controls.shown(control::readButton) ? kExitOk : kExitFailed;
+    });
+}
+
+}  // namespace sv::cli
