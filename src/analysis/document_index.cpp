@@ -38,7 +38,8 @@ void readDocumentIndex(std::span<const std::uint8_t> document, OperationLog& log
                            field(in, b + 31, 8);
         for (const auto& [offset, width] : {std::pair<std::size_t, std::size_t>{41, 32},
                                             {73, 32}, {105, 32}, {137, 32}, {169, 12}}) {
-            line += " " + trimmed(field(in, b + offset, width));
+            line += ' ';
+            line += trimmed(field(in, b + offset, width));
         }
         text.line(line);
         text.line("");  // every entry ends its own line, so entries stand an empty line apart

@@ -1,6 +1,7 @@
 #include "cli/analysis_output.h"
 
 #include "cli/load.h"
+#include "formats/image_types.h"
 
 namespace sv::cli {
 
@@ -10,7 +11,7 @@ constexpr std::size_t kMaxHostNameChars = 64;
 
 std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk,
                                           OperationLog& log) {
-    if (!loadImage(path, disk, log)) {
+    if (!loadImageByType(path, disk, log)) {
         return std::nullopt;
     }
     const std::string before = log.currentText();

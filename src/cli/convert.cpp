@@ -1,8 +1,6 @@
 // convert IN OUT: load IN, save it as OUT in the type OUT's extension names.
-#include "cli/cli_log.h"
 #include "cli/commands.h"
 #include "cli/load.h"
-#include "formats/image_types.h"
 
 namespace sv::cli {
 
@@ -14,27 +12,17 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
     cmd->add_option("OUT", *out, "File to write; its extension (DMK or DSK) picks the type")
         ->required();
     cmd->callback([in, out, &exitCode] {
-        const ImageSaver save = findImageSaver(*out);
+        const ImageSaver save = saverFor(*out);
         if (save == nullptr) {
-            std::fprintf(stderr, "%s is not a type that can be saved; use %s.\n", out->c_str(),
-                         savableTypes().c_str());
             exitCode = kExitUsage;
             return;
         }
         auto disk = makeDiskImage();
-        {
-            CliLog log;
-            const bool loaded = loadImage(*in, *disk, log);
-            log.print();
-            if (!loaded) {
-                exitCode = kExitFailed;
-                return;
-            }
+        if (!loadAndPrint(*in, *disk)) {
+            exitCode = kExitFailed;
+            return;
         }
-        CliLog log;
-        const bool saved = save(*out, *disk, log);
-        log.print();
-        exitCode = saved ? kExitOk : kExitFailed;
+        exitCode = saveAndPrint(save, *out, *disk);
     });
 }
 

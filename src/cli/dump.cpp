@@ -7,6 +7,7 @@
 #include "cli/cli_log.h"
 #include "cli/commands.h"
 #include "cli/load.h"
+#include "formats/image_types.h"
 
 namespace sv::cli {
 
@@ -64,7 +65,7 @@ void addDumpCommand(CLI::App& app, int& exitCode) {
     cmd->callback([image, &exitCode] {
         auto disk = makeDiskImage();
         CliLog log;
-        const bool loaded = loadImage(*image, *disk, log);
+        const bool loaded = loadImageByType(*image, *disk, log);
         nlohmann::ordered_json out{{"log", log.currentText()}, {"disk", diskJson(*disk)}};
         std::puts(out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
         exitCode = loaded ? kExitOk : kExitFailed;

@@ -1,15 +1,23 @@
 #pragma once
 
+// What the subcommands that load and save images share.
+
 #include <string>
 
 #include "core/disk_image.h"
-#include "core/operation_log.h"
+#include "formats/image_types.h"
 
 namespace sv::cli {
 
-// Loads an image with the reader its extension picks. A file of no known type leaves the disk
-// empty and says so in the log (the engine's table logs nothing for it). True when a disk is
+// The writer the extension of `out` names; nullptr after a message on stderr naming the types
+// that can be saved.
+[[nodiscard]] ImageSaver saverFor(const std::string& out);
+
+// Loads with the reader the extension picks and prints the load's log. False when no disk was
 // loaded.
-bool loadImage(const std::string& path, DiskImage& disk, OperationLog& log);
+bool loadAndPrint(const std::string& path, DiskImage& disk);
+
+// Saves and prints the save's log. Returns the exit status.
+[[nodiscard]] int saveAndPrint(ImageSaver save, const std::string& out, const DiskImage& disk);
 
 }  // namespace sv::cli

@@ -20,23 +20,16 @@ void addMergeCommand(CLI::App& app, int& exitCode) {
     cmd->add_option("OUT", *out, "File to write; its extension (DMK or DSK) picks the type")
         ->required();
     cmd->callback([target, source, out, &exitCode] {
-        const ImageSaver save = findImageSaver(*out);
+        const ImageSaver save = saverFor(*out);
         if (save == nullptr) {
-            std::fprintf(stderr, "%s is not a type that can be saved; use %s.\n", out->c_str(),
-                         savableTypes().c_str());
             exitCode = kExitUsage;
             return;
         }
         auto disk = makeDiskImage();
         auto sourceDisk = makeDiskImage();
-        {
-            CliLog log;
-            const bool loaded = loadImage(*target, *disk, log);
-            log.print();
-            if (!loaded) {
-                exitCode = kExitFailed;
-                return;
-            }
+        if (!loadAndPrint(*target, *disk)) {
+            exitCode = kExitFailed;
+            return;
         }
         {
             CliLog loadLog;
@@ -50,10 +43,7 @@ void addMergeCommand(CLI::App& app, int& exitCode) {
                 return;
             }
         }
-        CliLog log;
-        const bool saved = save(*out, *disk, log);
-        log.print();
-        exitCode = saved ? kExitOk : kExitFailed;
+        exitCode = saveAndPrint(save, *out, *disk);
     });
 }
 

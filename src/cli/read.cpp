@@ -5,7 +5,7 @@
 #include "cli/commands.h"
 #include "drives/floppy_driver.h"
 #include "drives/physical_reader.h"
-#include "formats/image_types.h"
+#include "cli/load.h"
 
 namespace sv::cli {
 
@@ -37,10 +37,8 @@ void addReadCommand(CLI::App& app, int& exitCode) {
             exitCode = kExitUsage;
             return;
         }
-        const ImageSaver save = findImageSaver(out);
+        const ImageSaver save = saverFor(out);
         if (save == nullptr) {
-            std::fprintf(stderr, "%s is not a type that can be saved; use %s.\n", out.c_str(),
-                         savableTypes().c_str());
             exitCode = kExitUsage;
             return;
         }
@@ -55,10 +53,7 @@ void addReadCommand(CLI::App& app, int& exitCode) {
                 return;
             }
         }
-        CliLog log;
-        const bool saved = save(out, *disk, log);
-        log.print();
-        exitCode = saved ? kExitOk : kExitFailed;
+        exitCode = saveAndPrint(save, out, *disk);
     });
 }
 

@@ -104,8 +104,10 @@ private:
         }
         int count = scan.count;
         if (count > kMaxSectorsPerTrack) {
-            log_.mark(" " + std::to_string(count) + " IDs, the first " +
-                      std::to_string(kMaxSectorsPerTrack) + " kept");
+            std::string marker(1, ' ');
+            marker += std::to_string(count);
+            marker += " IDs, the first " + std::to_string(kMaxSectorsPerTrack) + " kept";
+            log_.mark(marker);
             count = kMaxSectorsPerTrack;
         }
         for (int i = 0; i < count; ++i) {

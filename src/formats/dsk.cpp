@@ -46,24 +46,6 @@ std::uint8_t markCode(const SectorEntry& entry) {
     }
 }
 
-// Sectors the store cannot hold: counted, the first one named.
-struct Overflow {
-    std::string first;
-    int count = 0;
-    void add(int cylinder, int head, int record) {
-        if (count++ == 0) {
-            first = sectorField(cylinder, head, record);
-        }
-    }
-    [[nodiscard]] std::string report(std::string_view what) const {
-        std::string text = first;
-        if (count > 1) {
-            text += " and " + std::to_string(count - 1) + " more sectors";
-        }
-        return text + " " + std::string(what) + "; not kept.";
-    }
-};
-
 void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& text,
                const std::string& path) {
     const ByteReader in(bytes);
@@ -71,8 +53,8 @@ void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
     disk.sideCount = 1;
     text.openField(sectorField(0, 0, 0), true);
 
-    Overflow beyondCylinders;
-    Overflow beyondSlots;
+    SkippedSectors beyondCylinders;
+    SkippedSectors beyondSlots;
     int shortSectors = 0;
     int highestCylinder = -1;
     std::string lastField = sectorField(0, 0, 0);
@@ -98,12 +80,12 @@ void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
             dataPos += length;
 
             if (cylinder >= kMaxCylinders) {
-                beyondCylinders.add(cylinder, side, record);
+                beyondCylinders.add(sectorField(cylinder, side, record));
                 continue;
             }
             SectorEntry* entry = appendSector(disk, side, cylinder);
             if (entry == nullptr) {
-                beyondSlots.add(cylinder, side, record);
+                beyondSlots.add(sectorField(cylinder, side, record));
                 continue;
             }
             if (side == 1) {
@@ -141,17 +123,15 @@ void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
                         (shortSectors == 1 ? " sector" : " sectors") +
                         "; what is missing reads as spaces, marked CRC.");
     }
-    if (beyondCylinders.count > 0) {
+    if (beyondCylinders.any()) {
         notes.push_back(beyondCylinders.report("lie beyond cylinder 79"));
     }
-    if (beyondSlots.count > 0) {
+    if (beyondSlots.any()) {
         notes.push_back(beyondSlots.report("are beyond the 30th sector of their track"));
     }
     if (highestCylinder < 0) {
-        clear(disk);
-        notes.push_back(path + " holds no sector entry that could be read.");
-        addNotesAboveClosing(text, notes, "Operation aborted.");
-        text.finish("");
+        abortEmptyLoad(text, disk, std::move(notes), path + " holds no sector entry that could be read.",
+                       FailureStops::With);
         return;
     }
     // Every cylinder that holds a sector is inside the geometry, also past a track that holds

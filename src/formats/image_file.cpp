@@ -34,6 +34,24 @@ void addNotesAboveClosing(LogText& log, const std::vector<std::string>& notes,
     }
 }
 
+std::string SkippedSectors::report(std::string_view why) const {
+    std::string text = first_;
+    if (count_ > 1) {
+        text += " and " + std::to_string(count_ - 1) + (count_ == 2 ? " more sector" : " more sectors");
+    }
+    text += ' ';
+    text += why;
+    return text + "; not kept.";
+}
+
+void abortEmptyLoad(LogText& log, DiskImage& disk, std::vector<std::string> notes,
+                    const std::string& reason, FailureStops stops) {
+    clear(disk);
+    notes.push_back(reason);
+    addNotesAboveClosing(log, notes, stops == FailureStops::With ? "Operation aborted." : "Operation aborted");
+    log.finish("");
+}
+
 bool commitImageFile(const std::string& path, std::span<const std::uint8_t> bytes, LogText& log) {
     if (writeFileAtomically(path, bytes)) {
         return true;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/disk_image.h"
 #include "core/operation_log.h"
 
 namespace sv {
@@ -24,6 +25,29 @@ enum class FailureStops { With, Without };
 // open progress field, and `lastField` opens again below them for the closing text.
 void addNotesAboveClosing(LogText& log, const std::vector<std::string>& notes,
                           std::string_view lastField);
+
+// Sectors a reader had to leave out (beyond the store's capacity), reported in one line that
+// names the first and counts the rest.
+class SkippedSectors {
+public:
+    void add(std::string field) {
+        if (count_++ == 0) {
+            first_ = std::move(field);
+        }
+    }
+    [[nodiscard]] bool any() const { return count_ > 0; }
+    // first + " and N more sectors " + why + "; not kept."
+    [[nodiscard]] std::string report(std::string_view why) const;
+
+private:
+    std::string first_;
+    int count_ = 0;
+};
+
+// A load that found nothing to keep: the disk is emptied, the notes and the reason go above the
+// abort line, and the log ends there.
+void abortEmptyLoad(LogText& log, DiskImage& disk, std::vector<std::string> notes,
+                    const std::string& reason, FailureStops stops);
 
 // Puts a writer's finished bytes on disk atomically. On failure logs the path
 // + " could not be written." and "Operation aborted." and returns false; the old file stays.

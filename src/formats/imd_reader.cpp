@@ -84,8 +84,7 @@ void decodeImd(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
     text.openField(shortSectorField(0, 0, 0), false);
 
     std::string lastField = shortSectorField(0, 0, 0);
-    std::string beyondFirst;
-    int beyondCount = 0;
+    SkippedSectors beyond;
     std::string endNote;
     int tracksKept = 0;
     std::vector<std::uint8_t> sector;
@@ -156,9 +155,7 @@ void decodeImd(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
 
             SectorEntry* entry = appendSector(disk, side, cylinder);
             if (entry == nullptr) {
-                if (beyondCount++ == 0) {
-                    beyondFirst = shortSectorField(c, h, r);
-                }
+                beyond.add(shortSectorField(c, h, r));
                 continue;
             }
             entry->cylinder = c;
@@ -201,16 +198,12 @@ void decodeImd(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
     if (!endNote.empty()) {
         notes.push_back(endNote);
     }
-    if (beyondCount > 0) {
-        notes.push_back(beyondFirst +
-                        (beyondCount > 1 ? " and " + plural(beyondCount - 1, "more sector", "more sectors") : "") +
-                        " lie beyond cylinder 79 or the 30th sector of a track; not kept.");
+    if (beyond.any()) {
+        notes.push_back(beyond.report("lie beyond cylinder 79 or the 30th sector of a track"));
     }
     if (disk.trackCount == 0) {
-        clear(disk);
-        notes.push_back(path + " holds no track that could be read");
-        addNotesAboveClosing(text, notes, "Operation aborted");
-        text.finish("");
+        abortEmptyLoad(text, disk, std::move(notes), path + " holds no track that could be read",
+                       FailureStops::Without);
         return;
     }
     addNotesAboveClosing(text, notes, lastField);

@@ -178,8 +178,7 @@ void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
 
     std::string lastField = shortSectorField(0, 0, 0);
     std::string endNote;
-    std::string beyondFirst;
-    int beyondCount = 0;
+    SkippedSectors beyond;
     int tracksKept = 0;
     std::vector<std::uint8_t> sector;
     while (endNote.empty()) {
@@ -221,9 +220,7 @@ void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
 
             SectorEntry* entry = cylinder < kMaxCylinders ? appendSector(disk, side, cylinder) : nullptr;
             if (entry == nullptr) {
-                if (beyondCount++ == 0) {
-                    beyondFirst = shortSectorField(c, h, r);
-                }
+                beyond.add(shortSectorField(c, h, r));
             } else {
                 entry->cylinder = c;
                 entry->head = h;
@@ -258,16 +255,12 @@ void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
     if (!endNote.empty()) {
         notes.push_back(endNote);
     }
-    if (beyondCount > 0) {
-        notes.push_back(beyondFirst +
-                        (beyondCount > 1 ? " and " + std::to_string(beyondCount - 1) + " more" : "") +
-                        " lie beyond cylinder 79 or the 30th sector of a track; not kept.");
+    if (beyond.any()) {
+        notes.push_back(beyond.report("lie beyond cylinder 79 or the 30th sector of a track"));
     }
     if (disk.trackCount == 0) {
-        clear(disk);
-        notes.push_back(path + " holds no track that could be read");
-        addNotesAboveClosing(text, notes, "Operation aborted");
-        text.finish("");
+        abortEmptyLoad(text, disk, std::move(notes), path + " holds no track that could be read",
+                       FailureStops::Without);
         return;
     }
     addNotesAboveClosing(text, notes, lastField);

@@ -52,6 +52,43 @@ TEST(CliDir, ShowsTheSystemAndEveryFileOfEachSample) {
     }
 }
 
+TEST(CliDir, CpmUcsdAndTarSamplesShowTheirSystemAndFiles) {
+    const struct {
+        const char* sample;
+        const char* osCode;
+        const char* title;
+        std::size_t files;
+    } cases[] = {
+        {"fmg-cpm", "F", "FMG Corporation - MODEL II CP/M 2.24 Disk", 6},
+        {"pt-cpm", "P", "Pickles && Trout CPM V224 Disk", 4},
+        {"pt-cpm-biosmods", "P", "Pickles && Trout BIOSMODS.PNT Disk", 4},
+        {"pt-cpm-corvus", "P", "Pickles && Trout Corvus Disk", 4},
+        {"lifeboat-cpm", "B", "Lifeboat CP/M V2.24 Disk", 3},
+        {"aton-cpm-ss", "A", "ATON CP/M 2.25 SSHD Disk", 3},
+        {"aton-cpm-ds", "A", "ATON CP/M 2.25 DSHD Disk", 3},
+        {"ucsd", "U", "UCSD Pascal Disk", 3},
+        {"xenix-tar", "Z", "Xenix TAR Disk", 4},
+    };
+    svtest::TempDir dir;
+    for (const auto& c : cases) {
+        const auto path = writeSample(dir, c.sample, mkdisk::findSample(c.sample)->build());
+        const auto result = runCli({"dir", "--json", path});
+        ASSERT_EQ(result.status, 0) << c.sample << result.err;
+        const auto json = nlohmann::json::parse(result.out);
+        EXPECT_EQ(json["osCode"], c.osCode) << c.sample;
+        EXPECT_TRUE(json["diskInfo"].get<std::string>().starts_with(std::string(c.title) + "\r\n"))
+            << c.sample;
+        EXPECT_EQ(json["entries"].size(), c.files) << c.sample;
+
+        const std::string out = dir.file(std::string(c.sample) + "-files");
+        const auto extracted = runCli({"extract", path, out});
+        ASSERT_EQ(extracted.status, 0) << c.sample << extracted.err;
+        const auto written = std::distance(std::filesystem::directory_iterator(out),
+                                           std::filesystem::directory_iterator());
+        EXPECT_EQ(static_cast<std::size_t>(written), c.files) << c.sample;
+    }
+}
+
 TEST(CliDir, JsonCarriesRowsContentBasicAndTheLogInListOrder) {
     svtest::TempDir dir;
     const auto path = writeSample(dir, "trsdos", mkdisk::trsdosSampleDisk());

@@ -113,7 +113,7 @@ TEST(DskReader, EntriesOutsideTheStoreAreReportedAndSkipped) {
     EXPECT_EQ(sectorAt(*loaded.disk, 0, 1, 0).data[0], 0xE5);
     EXPECT_EQ(loaded.log, "Loading DSK Image: d.dsk\r\n"
                           "T085 H000 S001 lie beyond cylinder 79; not kept.\r\n"
-                          "T001 H000 S031 and 1 more sectors are beyond the 30th sector of their "
+                          "T001 H000 S031 and 1 more sector are beyond the 30th sector of their "
                           "track; not kept.\r\n"
                           "T001 H000 S030 - DSK image loaded.");
 }
