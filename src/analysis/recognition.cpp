@@ -144,7 +144,11 @@ std::string ucsdTitle(const SectorData& s) {
 
 bool isModel2Disk(const DiskImage& disk) { return disk.trackLength >= kModel2MinTrackLength; }
 
-std::vector<std::uint8_t> cpmSectorTable(int sectorsPerTrack, int skew) {
+namespace {
+
+// Records 1, 1 + step, ... for logical sectors 1..n; a record past n wraps back by `wrapBy`
+// (CP/M by n, so the table may repeat a record; UCSD by n - 1, so each pass starts one later).
+std::vector<std::uint8_t> steppedSectorTable(int sectorsPerTrack, int step, int wrapBy) {
     std::vector<std::uint8_t> table(static_cast<std::size_t>(std::max(sectorsPerTrack, 0)) + 1, 0);
     if (sectorsPerTrack < 1) {
         return table;
@@ -152,30 +156,23 @@ std::vector<std::uint8_t> cpmSectorTable(int sectorsPerTrack, int skew) {
     table[1] = 1;
     int x = 1;
     for (int i = 2; i <= sectorsPerTrack; ++i) {
-        x += skew;
+        x += step;
         if (x > sectorsPerTrack) {
-            x -= sectorsPerTrack;
+            x -= wrapBy;
         }
         table[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(x);
     }
     return table;
 }
 
+}  // namespace
+
+std::vector<std::uint8_t> cpmSectorTable(int sectorsPerTrack, int skew) {
+    return steppedSectorTable(sectorsPerTrack, skew, sectorsPerTrack);
+}
+
 std::vector<std::uint8_t> ucsdSectorTable(int sectorsPerTrack, int interleave) {
-    std::vector<std::uint8_t> table(static_cast<std::size_t>(std::max(sectorsPerTrack, 0)) + 1, 0);
-    if (sectorsPerTrack < 1) {
-        return table;
-    }
-    table[1] = 1;
-    int x = 1;
-    for (int i = 2; i <= sectorsPerTrack; ++i) {
-        x += interleave;
-        if (x > sectorsPerTrack) {
-            x = x - sectorsPerTrack + 1;
-        }
-        table[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(x);
-    }
-    return table;
+    return steppedSectorTable(sectorsPerTrack, interleave, sectorsPerTrack - 1);
 }
 
 Recognition recogniseSystem(SectorReader& reader) {

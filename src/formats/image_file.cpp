@@ -1,5 +1,7 @@
 #include "formats/image_file.h"
 
+#include <algorithm>
+
 #include "core/file_io.h"
 
 namespace sv {
@@ -50,6 +52,28 @@ void abortEmptyLoad(LogText& log, DiskImage& disk, std::vector<std::string> note
     notes.push_back(reason);
     addNotesAboveClosing(log, notes, stops == FailureStops::With ? "Operation aborted." : "Operation aborted");
     log.finish("");
+}
+
+void finishTrackRecordLoad(LogText& log, DiskImage& disk, const std::string& path, int tracksKept,
+                           const std::string& endNote, const SkippedSectors& beyond,
+                           std::string_view lastField, std::string_view closing) {
+    const int sides = std::max<int>(disk.sideCount, 1);
+    disk.trackCount = static_cast<std::uint8_t>(std::min(tracksKept / sides, kMaxCylinders));
+    std::vector<std::string> notes;
+    if (!endNote.empty()) {
+        notes.push_back(endNote);
+    }
+    if (beyond.any()) {
+        notes.push_back(beyond.report("lie beyond cylinder 79 or the 30th sector of a track"));
+    }
+    if (disk.trackCount == 0) {
+        abortEmptyLoad(log, disk, std::move(notes), path + " holds no track that could be read",
+                       FailureStops::Without);
+        return;
+    }
+    addNotesAboveClosing(log, notes, lastField);
+    log.finish(closing);
+    setSourcePath(disk, path);
 }
 
 bool commitImageFile(const std::string& path, std::span<const std::uint8_t> bytes, LogText& log) {

@@ -49,6 +49,13 @@ private:
 void abortEmptyLoad(LogText& log, DiskImage& disk, std::vector<std::string> notes,
                     const std::string& reason, FailureStops stops);
 
+// Ends the load of a reader that reads track records (IMD, TD0): the track count from the records
+// kept, then what ended or was left out above the closing line, or the abort when nothing could
+// be kept. IMD and TD0 write their failure lines without full stops.
+void finishTrackRecordLoad(LogText& log, DiskImage& disk, const std::string& path, int tracksKept,
+                           const std::string& endNote, const SkippedSectors& beyond,
+                           std::string_view lastField, std::string_view closing);
+
 // Puts a writer's finished bytes on disk atomically. On failure logs the path
 // + " could not be written." and "Operation aborted." and returns false; the old file stays.
 [[nodiscard]] bool commitImageFile(const std::string& path, std::span<const std::uint8_t> bytes,

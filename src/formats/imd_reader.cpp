@@ -193,22 +193,7 @@ void decodeImd(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
         }
     }
 
-    disk.trackCount = static_cast<std::uint8_t>(std::min(tracksKept / disk.sideCount, kMaxCylinders));
-    std::vector<std::string> notes;
-    if (!endNote.empty()) {
-        notes.push_back(endNote);
-    }
-    if (beyond.any()) {
-        notes.push_back(beyond.report("lie beyond cylinder 79 or the 30th sector of a track"));
-    }
-    if (disk.trackCount == 0) {
-        abortEmptyLoad(text, disk, std::move(notes), path + " holds no track that could be read",
-                       FailureStops::Without);
-        return;
-    }
-    addNotesAboveClosing(text, notes, lastField);
-    text.finish(" - IMD image loaded.");
-    setSourcePath(disk, path);
+    finishTrackRecordLoad(text, disk, path, tracksKept, endNote, beyond, lastField, " - IMD image loaded.");
 }
 
 std::string sideLogPath(const std::string& path) {
