@@ -55,8 +55,15 @@ FileDialogAnswer QtFileDialogProvider::choose(QWidget* owner, const FileDialogRe
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
-    return {dialog.selectedFiles().front(),
-            static_cast<int>(filters.indexOf(dialog.selectedNameFilter()))};
+    // With the details hidden the dialog may name the filter by its description alone.
+    const QString chosen = dialog.selectedNameFilter();
+    int filterIndex = 0;
+    for (int i = 0; i < request.filters.size(); ++i) {
+        if (chosen == filters[i] || chosen == request.filters[i].description) {
+            filterIndex = i;
+        }
+    }
+    return {dialog.selectedFiles().front(), filterIndex};
 }
 
 }  // namespace sv::ui

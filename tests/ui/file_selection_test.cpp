@@ -1,6 +1,11 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include <cstring>
 #include <filesystem>
@@ -49,6 +54,57 @@ private slots:
         QCOMPARE(matchingPattern(QStringLiteral("*.*")), QStringLiteral("*"));
         QCOMPARE(nameFilter({QStringLiteral("DMK Files (*.DMK)"), QStringLiteral("*.DMK")}),
                  QStringLiteral("DMK Files (*.DMK) (*.[Dd][Mm][Kk])"));
+    }
+
+    void qtsDialogShowsTheDescriptionsAndListsEveryLetterCase() {
+        svtest::TempDir dir;
+        for (const char* name : {"a.dmk", "b.DMK", "c.Dmk", "d.imd", "noext"}) {
+            mkdisk::writeFile(dir.file(name), {});
+        }
+        FileDialogRequest request = loadDialogRequest("Load an image file",
+                                                      QString::fromStdString(dir.file("b.DMK")));
+        QStringList filters;
+        QStringList files;
+        // Looks at the dialog once its folder is listed, then picks the last filter and a file.
+        QTimer poll;
+        int tries = 0;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            QFileDialog* dialog = nullptr;
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (auto* found = qobject_cast<QFileDialog*>(top); found && found->isVisible()) {
+                    dialog = found;
+                }
+            }
+            if (dialog == nullptr) {
+                return;
+            }
+            auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+            const int rows = view != nullptr ? view->model()->rowCount(view->rootIndex()) : 0;
+            if (rows < 3 && ++tries < 50) {
+                return;
+            }
+            poll.stop();
+            auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            for (int i = 0; types != nullptr && i < types->count(); ++i) {
+                filters << types->itemText(i);
+            }
+            for (int i = 0; i < rows; ++i) {
+                files << view->model()->index(i, 0, view->rootIndex()).data().toString();
+            }
+            dialog->selectNameFilter(dialog->nameFilters().back());
+            dialog->selectFile(QStringLiteral("c.Dmk"));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        poll.start(50);
+        QtFileDialogProvider provider;
+        const FileDialogAnswer answer = provider.choose(nullptr, request);
+        QCOMPARE(filters.size(), 5);
+        QCOMPARE(filters.front(), QStringLiteral("DMK Files (*.DMK)"));
+        QCOMPARE(filters.back(), QStringLiteral("All Files (*.*)"));
+        files.sort();
+        QCOMPARE(files, QStringList({"a.dmk", "b.DMK", "c.Dmk"}));
+        QCOMPARE(answer.path, QString::fromStdString(dir.file("c.Dmk")));
+        QCOMPARE(answer.filterIndex, 4);  // "All Files", chosen last
     }
 
     void theLoadDialogStartsFromTheLoadBox() {
