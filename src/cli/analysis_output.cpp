@@ -1,5 +1,6 @@
 #include "cli/analysis_output.h"
 
+#include "cli/cli_log.h"
 #include "cli/load.h"
 #include "formats/image_types.h"
 
@@ -9,9 +10,10 @@ namespace {
 constexpr std::size_t kMaxHostNameChars = 64;
 }  // namespace
 
-std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk,
-                                          OperationLog& log) {
+std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk) {
+    CliLog log;
     if (!loadImageByType(path, disk, log)) {
+        log.print();
         return std::nullopt;
     }
     const std::string before = log.currentText();

@@ -17,9 +17,8 @@ struct AnalysedImage {
     std::string addedLog;  // what the analysis added to the log, "" when nothing
 };
 
-// Loads and analyses IMAGE; nullopt when nothing loaded (the load's log is then in `log`).
-[[nodiscard]] std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk,
-                                                        OperationLog& log);
+// Loads and analyses IMAGE; nullopt when nothing loaded, after printing the load's log.
+[[nodiscard]] std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk);
 
 // Disk bytes read as Latin-1, written as UTF-8 (exact: JSON).
 [[nodiscard]] std::string latin1ToUtf8(const std::string& text);

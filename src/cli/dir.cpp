@@ -5,7 +5,6 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/analysis_output.h"
-#include "cli/cli_log.h"
 #include "cli/commands.h"
 
 namespace sv::cli {
@@ -62,10 +61,8 @@ void addDirCommand(CLI::App& app, int& exitCode) {
     cmd->add_flag("--json", *json, "Print one JSON object (a stable interface)");
     cmd->callback([image, json, &exitCode] {
         auto disk = makeDiskImage();
-        CliLog log;
-        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk, log);
+        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk);
         if (!analysed) {
-            log.print();
             exitCode = kExitFailed;
             return;
         }

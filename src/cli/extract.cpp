@@ -5,7 +5,6 @@
 #include <set>
 
 #include "cli/analysis_output.h"
-#include "cli/cli_log.h"
 #include "cli/commands.h"
 #include "core/file_io.h"
 
@@ -54,10 +53,8 @@ void addExtractCommand(CLI::App& app, int& exitCode) {
     cmd->add_option("DIR", *dir, "Folder to write into (created when missing)")->required();
     cmd->callback([image, dir, &exitCode] {
         auto disk = makeDiskImage();
-        CliLog log;
-        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk, log);
+        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk);
         if (!analysed) {
-            log.print();
             exitCode = kExitFailed;
             return;
         }
