@@ -17,9 +17,53 @@ SectorEntry* appendSector(DiskImage& disk, int side, int cylinder) {
     if (track.sectorCount >= kMaxSectorsPerTrack) {
         return nullptr;
     }
+    disk.dataStates[side][cylinder][track.sectorCount] = DataState::Good;
     SectorEntry& entry = track.sectors[track.sectorCount++];
     entry = SectorEntry{};
     return &entry;
+}
+
+namespace {
+bool insideStore(int side, int cylinder, int slot) {
+    return side >= 0 && side < kMaxSides && cylinder >= 0 && cylinder < kMaxCylinders &&
+           slot >= 0 && slot < kMaxSectorsPerTrack;
+}
+}  // namespace
+
+DataState dataState(const DiskImage& disk, int side, int cylinder, int slot) {
+    return insideStore(side, cylinder, slot) ? disk.dataStates[side][cylinder][slot]
+                                             : DataState::Good;
+}
+
+void setDataState(DiskImage& disk, int side, int cylinder, int slot, DataState state) {
+    if (insideStore(side, cylinder, slot)) {
+        disk.dataStates[side][cylinder][slot] = state;
+    }
+}
+
+std::string_view dataStateName(DataState state) {
+    switch (state) {
+        case DataState::Good: return "good";
+        case DataState::CrcError: return "crcError";
+        case DataState::NoDataField: return "noDataField";
+        case DataState::NotCaptured: return "notCaptured";
+        case DataState::CutShort: return "cutShort";
+        case DataState::Clipped: return "clipped";
+    }
+    return "good";
+}
+
+HeldGeometry heldGeometry(const DiskImage& disk) {
+    HeldGeometry held{disk.trackCount, disk.sideCount};
+    for (int side = 0; side < kMaxSides; ++side) {
+        for (int cylinder = 0; cylinder < kMaxCylinders; ++cylinder) {
+            if (disk.track(side, cylinder).sectorCount > 0) {
+                held.cylinders = std::max(held.cylinders, cylinder + 1);
+                held.sides = std::max(held.sides, side + 1);
+            }
+        }
+    }
+    return held;
 }
 
 void setSectorData(SectorEntry& entry, std::span<const std::uint8_t> bytes) {

@@ -26,6 +26,17 @@ inline constexpr std::uint8_t idCrcError = 0x80;
 
 using SectorData = std::array<std::uint8_t, kSectorDataBytes>;
 
+// What a slot's data bytes are, kept beside the store so SectorEntry keeps its layout. `status`
+// says what the disk recorded (marks, CRC bits); the state says whether the bytes were read.
+enum class DataState : std::uint8_t {
+    Good,         // read, CRC good
+    CrcError,     // read as it came, CRC failed
+    NoDataField,  // an ID without its data field: the bytes are fill, not read
+    NotCaptured,  // the image says the sector was skipped: the bytes are fill
+    CutShort,     // the file ended inside the data: the rest is fill
+    Clipped,      // longer than the bytes a slot keeps: the first 1024 are kept
+};
+
 struct SectorEntry {
     std::uint8_t cylinder;
     std::uint8_t head;
@@ -55,6 +66,9 @@ struct DiskImage {
     std::uint8_t formatFlags;   // DMK option flags; 0x10 = single-sided
     std::array<std::array<TrackRecord, kMaxCylinders>, kMaxSides> tracks;  // [side][cylinder]
     std::array<char, kSourcePathChars> sourcePath;
+    // dataStates[side][cylinder][slot], parallel to tracks; zero (Good) after clear.
+    std::array<std::array<std::array<DataState, kMaxSectorsPerTrack>, kMaxCylinders>, kMaxSides>
+        dataStates;
 
     [[nodiscard]] TrackRecord& track(int side, int cylinder) { return tracks[side][cylinder]; }
     [[nodiscard]] const TrackRecord& track(int side, int cylinder) const {
@@ -71,8 +85,23 @@ void clear(DiskImage& disk);
 [[nodiscard]] inline bool isEmpty(const DiskImage& disk) { return disk.trackCount == 0; }
 
 // The one guarded way into the store: the next free slot of (side, cylinder), counted in
-// sectorCount and zeroed, or nullptr when the position or the track is beyond the capacity.
+// sectorCount and zeroed (its data state Good), or nullptr when the position or the track is beyond the capacity.
 [[nodiscard]] SectorEntry* appendSector(DiskImage& disk, int side, int cylinder);
+
+// The state of slot `slot` (0-based) of (side, cylinder); Good for positions outside the store.
+[[nodiscard]] DataState dataState(const DiskImage& disk, int side, int cylinder, int slot);
+// Positions outside the store are ignored.
+void setDataState(DiskImage& disk, int side, int cylinder, int slot, DataState state);
+// The name scripts see: "good", "crcError", "noDataField", "notCaptured", "cutShort", "clipped".
+[[nodiscard]] std::string_view dataStateName(DataState state);
+
+// The geometry the sectors occupy: one more than the highest cylinder and side that hold a
+// sector, and never less than trackCount and sideCount.
+struct HeldGeometry {
+    int cylinders;
+    int sides;
+};
+[[nodiscard]] HeldGeometry heldGeometry(const DiskImage& disk);
 
 // Assigns the data field: the bytes given, cut to 1024, the rest of the field spaces.
 void setSectorData(SectorEntry& entry, std::span<const std::uint8_t> bytes);
