@@ -1,5 +1,6 @@
 #include "drives/linux_floppy_driver.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <vector>
 
@@ -66,10 +67,29 @@ fdc::Reply reply(std::uint8_t st0, std::uint8_t st1, std::uint8_t st2, long resi
 TEST(LinuxReplies, GoodMeansInterruptCodeZeroNotSt0Zero) {
     // Seek-end and head bits in ST0 still mean a good end.
     EXPECT_EQ(fdc::readResultFromReply(reply(0x24, 0, 0), 512).outcome, ReadOutcome::Read);
-    EXPECT_EQ(fdc::idFromReply(reply(0x21, 0, 0)), (SectorId{3, 1, 9, 2}));
-    EXPECT_EQ(fdc::idFromReply(reply(0x40, 0x01, 0)), std::nullopt);  // missing address mark
-    EXPECT_EQ(fdc::idFromReply(fdc::Reply{EINTR, 0, {}, 0}), std::nullopt);
-    EXPECT_EQ(fdc::idFromReply(fdc::Reply{0, 2, {0x20, 6}, 0}), std::nullopt);
+    const IdAnswer good = fdc::idAnswerFromReply(reply(0x21, 0, 0));
+    EXPECT_EQ(good.kind, IdAnswerKind::Id);
+    EXPECT_EQ(good.id, (SectorId{3, 1, 9, 2}));
+    EXPECT_EQ(fdc::idAnswerFromReply(reply(0x40, 0x01, 0)).kind, IdAnswerKind::NoId);
+    EXPECT_EQ(fdc::idAnswerFromReply(reply(0x41, 0x20, 0)).kind, IdAnswerKind::BadId);
+    EXPECT_EQ(fdc::idAnswerFromReply(reply(0x40, 0x04, 0)).kind, IdAnswerKind::Failed);
+    EXPECT_EQ(fdc::idAnswerFromReply(fdc::Reply{EINTR, 0, {}, 0, true}).kind,
+              IdAnswerKind::Failed);
+    EXPECT_EQ(fdc::idAnswerFromReply(fdc::Reply{0, 2, {0x20, 6}, 0}).kind, IdAnswerKind::Failed);
+}
+
+TEST(LinuxReplies, ControlMarkIsTheDeletedMark) {
+    const ReadResult clean = fdc::readResultFromReply(reply(0x04, 0, 0x40), 256);
+    EXPECT_EQ(clean.outcome, ReadOutcome::Read);
+    EXPECT_TRUE(clean.deletedMark);
+    // Controllers that end the read abnormally on the mark alone still returned the sector.
+    const ReadResult abnormal = fdc::readResultFromReply(reply(0x40, 0x80, 0x40), 256);
+    EXPECT_EQ(abnormal.outcome, ReadOutcome::Failed);
+    EXPECT_EQ(fdc::readResultFromReply(reply(0x40, 0, 0x40), 256).outcome, ReadOutcome::Read);
+    const ReadResult damaged = fdc::readResultFromReply(reply(0x40, 0x20, 0x60), 256);
+    EXPECT_EQ(damaged.outcome, ReadOutcome::CrcError);
+    EXPECT_TRUE(damaged.deletedMark);
+    EXPECT_FALSE(fdc::readResultFromReply(reply(0, 0, 0), 256).deletedMark);
 }
 
 TEST(LinuxReplies, DataErrorBitsAreTheCrcError) {
@@ -93,25 +113,59 @@ TEST(LinuxReplies, ResidueGivesTheBytesReturned) {
     EXPECT_EQ(fdc::readResultFromReply(reply(0, 0, 0, -5), 512).bytesReturned, 512u);
 }
 
-TEST(LinuxTrackScan, StopsWhenTheFirstIdComesRoundOrAtThirtyThree) {
-    auto cycle = [](int sectors, int failAt) {
-        int calls = 0;
-        return [=]() mutable -> std::optional<SectorId> {
-            const int n = calls++;
-            if (n == failAt) {
-                return std::nullopt;
-            }
-            return SectorId{0, 0, static_cast<std::uint8_t>(n % sectors + 1), 1};
-        };
-    };
-    const TrackScan full = fdc::scanByReadId(cycle(26, -1));
+// A track of evenly spaced 256-byte MFM IDs turning at 360 rpm, a gap of two before the index,
+// answering READ IDs as a controller does; the READ IDs numbered in `failing` time out after a
+// millisecond.
+class EvenTrack : public ReadIdPort {
+public:
+    EvenTrack(int sectors, std::vector<int> failing) : sectors_(sectors), failing_(std::move(failing)) {}
+    IdAnswer readId() override {
+        const int n = calls_++;
+        if (std::find(failing_.begin(), failing_.end(), n) != failing_.end()) {
+            now_ += Nanoseconds{1'000'000};
+            return {};
+        }
+        const Nanoseconds turn = kRevolutionAt360Rpm;
+        const Nanoseconds pitch = turn / (sectors_ + 2);
+        long turns = now_ / turn;
+        long next = ((now_ % turn) + pitch - Nanoseconds{1}) / pitch;
+        if (next >= sectors_) {
+            ++turns;
+            next = 0;
+        }
+        now_ = turn * turns + pitch * next + Nanoseconds{160'000};
+        return IdAnswer{IdAnswerKind::Id, SectorId{0, 0, static_cast<std::uint8_t>(next + 1), 1}};
+    }
+    Nanoseconds now() override { return now_; }
+    void waitFor(Nanoseconds duration) override { now_ += duration; }
+
+private:
+    int sectors_;
+    std::vector<int> failing_;
+    int calls_ = 0;
+    Nanoseconds now_{5'000'000};
+};
+
+TEST(LinuxTrackScan, FailedReadIdsCostTimeNotIds) {
+    const ScanTiming timing = scanTiming(rate::kbps500, encoding::mfm);
+    EvenTrack whole(26, {});
+    const TrackScan full = scanTrackByTime(whole, timing, encoding::mfm);
     EXPECT_EQ(full.count, 26);
+    EXPECT_EQ(full.ids[0].record, 1);
     EXPECT_EQ(full.ids[25].record, 26);
     EXPECT_EQ(full.ids[26], SectorId{});
+    EXPECT_FALSE(full.incomplete);
 
-    EXPECT_EQ(fdc::scanByReadId(cycle(40, -1)).count, kMaxScanIds);
-    EXPECT_EQ(fdc::scanByReadId(cycle(26, 0)).count, 0);
-    EXPECT_EQ(fdc::scanByReadId(cycle(26, 5)).count, 5);
+    // The first READ ID failing, or the sixth, used to end the scan with 0 or 5 IDs.
+    for (const std::vector<int>& failing : {std::vector<int>{0}, std::vector<int>{5, 6, 30}}) {
+        EvenTrack track(26, failing);
+        const TrackScan scan = scanTrackByTime(track, timing, encoding::mfm);
+        EXPECT_EQ(scan.count, 26);
+        EXPECT_EQ(scan.failedReadIds, static_cast<int>(failing.size()));
+        EXPECT_FALSE(scan.incomplete);
+    }
+    EvenTrack crowded(40, {});
+    EXPECT_EQ(scanTrackByTime(crowded, timing, encoding::mfm).count, kMaxScanIds);
 }
 
 TEST(LinuxDriver, RefusedRawCommandsNameTheCause) {

@@ -124,8 +124,10 @@ TEST(PhysicalReader, SmallDiskGivesTheWholeLogText) {
     EXPECT_EQ(o.log.currentText(),
               "Loading Physical disc in Drive A:\r\nDetermining Drive parameters.\r\n"
               "Drive size is 8in or 5.25in HD, Single-Stepped, and Single-Sided. \r\n"
-              "T001 H0 S02 CRC\r\nT004 H0 S01 CRC\r\nT007 H0  Bad Track \r\n"
-              "T007 H0 S00- Physical disk loaded.");
+              "T001 H0 S02 CRC\r\nT004 H0 S01 CRC\r\n"
+              "12 sectors read good, 2 still damaged: T001 H0 S02, T004 H0 S01. The read ended "
+              "normally: track 7 has no IDs, so the disk has 7 tracks.\r\n"
+              "T007 H0  Bad Track \r\nT007 H0 S00- Physical disk loaded.");
 }
 
 TEST(PhysicalReader, FmDiskAt250IsFoundOnTheSixthProbeScan) {

@@ -1,0 +1,211 @@
+#include "drives/track_scan.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+namespace sv {
+
+namespace {
+
+constexpr int kMinRevolutions = 2;
+constexpr int kMaxRevolutions = 12;
+// A clock that stands still (a broken drive layer) must not keep a scan going.
+constexpr int kMaxCommands = 4000;
+// Between the end of one ID and the end of the next, besides the data bytes: gap 2, the data
+// mark with its sync, the data CRC, and the next ID with its sync.
+constexpr int kFmFieldBytes = 11 + 7 + 2 + 13;
+constexpr int kMfmFieldBytes = 22 + 16 + 2 + 22;
+constexpr int kMaxSizeCode = 7;
+
+struct Sighting {
+    Nanoseconds ended;
+    IdAnswerKind kind;
+    SectorId id;
+};
+
+struct Cluster {
+    Nanoseconds angle;
+    bool good = false;
+    SectorId id{};
+};
+
+Nanoseconds modulo(Nanoseconds value, Nanoseconds period) {
+    const Nanoseconds r = value % period;
+    return r < Nanoseconds::zero() ? r + period : r;
+}
+
+// The same good ID seen again lies a whole number of revolutions later; the longest such
+// stretch gives the finest measure of the drive's real speed.
+Nanoseconds measuredRevolution(const std::vector<Sighting>& sightings, Nanoseconds nominal) {
+    Nanoseconds best = nominal;
+    long bestTurns = 0;
+    for (std::size_t i = 0; i < sightings.size(); ++i) {
+        if (sightings[i].kind != IdAnswerKind::Id) {
+            continue;
+        }
+        for (std::size_t j = sightings.size(); j-- > i + 1;) {
+            if (sightings[j].kind != IdAnswerKind::Id || !(sightings[j].id == sightings[i].id)) {
+                continue;
+            }
+            const Nanoseconds span = sightings[j].ended - sightings[i].ended;
+            const long turns = static_cast<long>((span + nominal / 2) / nominal);
+            // Off by more than a twentieth of a turn: a second ID with the same fields.
+            if (turns > bestTurns && std::abs((span - turns * nominal).count()) * 20 < nominal.count()) {
+                best = span / turns;
+                bestTurns = turns;
+            }
+            break;
+        }
+    }
+    return best;
+}
+
+// Sightings closer than `tolerance` in angle are one ID; a good sighting names it.
+std::vector<Cluster> clustersOf(const std::vector<Sighting>& sightings, Nanoseconds start,
+                                Nanoseconds revolution, Nanoseconds tolerance) {
+    std::vector<Cluster> items;
+    for (const Sighting& s : sightings) {
+        items.push_back(Cluster{modulo(s.ended - start, revolution), s.kind == IdAnswerKind::Id,
+                                s.id});
+    }
+    std::sort(items.begin(), items.end(),
+              [](const Cluster& a, const Cluster& b) { return a.angle < b.angle; });
+    std::vector<Cluster> clusters;
+    Nanoseconds last{};
+    for (const Cluster& item : items) {
+        const bool near = !clusters.empty() && item.angle - last <= tolerance;
+        const bool otherId = near && clusters.back().good && item.good &&
+                             !(clusters.back().id == item.id);
+        if (near && !otherId) {
+            if (item.good && !clusters.back().good) {
+                clusters.back().good = true;
+                clusters.back().id = item.id;
+            }
+        } else {
+            clusters.push_back(item);
+        }
+        last = item.angle;
+    }
+    // The first and the last may be one ID seen either side of the starting angle.
+    if (clusters.size() > 1 &&
+        clusters.front().angle + revolution - clusters.back().angle <= tolerance &&
+        !(clusters.front().good && clusters.back().good &&
+          !(clusters.front().id == clusters.back().id))) {
+        if (clusters.back().good && !clusters.front().good) {
+            clusters.front().good = true;
+            clusters.front().id = clusters.back().id;
+        }
+        clusters.pop_back();
+    }
+    return clusters;
+}
+
+struct Coverage {
+    int holes = 0;
+    std::size_t afterWidestGap = 0;  // the cluster that follows the widest stretch
+};
+
+Coverage coverageOf(const std::vector<Cluster>& clusters, Nanoseconds revolution,
+                    std::uint8_t flags, Nanoseconds byteTime) {
+    Coverage coverage;
+    std::uint8_t smallest = kMaxSizeCode;
+    for (const Cluster& c : clusters) {
+        if (c.good) {
+            smallest = std::min<std::uint8_t>(smallest, c.id.sizeCode);
+        }
+    }
+    const Nanoseconds hiddenSector = minimumIdSpacing(0, flags, byteTime);
+    Nanoseconds widest{-1};
+    for (std::size_t i = 0; i < clusters.size(); ++i) {
+        const std::size_t next = (i + 1) % clusters.size();
+        const Nanoseconds arc = clusters.size() == 1
+                                    ? revolution
+                                    : modulo(clusters[next].angle - clusters[i].angle, revolution);
+        const std::uint8_t size = clusters[i].good ? clusters[i].id.sizeCode : smallest;
+        if (arc >= minimumIdSpacing(size, flags, byteTime) + hiddenSector) {
+            ++coverage.holes;
+        }
+        if (arc > widest) {
+            widest = arc;
+            coverage.afterWidestGap = next;
+        }
+    }
+    return coverage;
+}
+
+}  // namespace
+
+ScanTiming scanTiming(std::uint8_t rateCode, std::uint8_t flags) {
+    const long bitsPerSecond = rateCode == rate::kbps500   ? 500'000
+                               : rateCode == rate::kbps300 ? 300'000
+                                                           : 250'000;
+    const long fmFactor = (flags & encoding::mfm) != 0 ? 1 : 2;
+    return ScanTiming{kRevolutionAt360Rpm, Nanoseconds{8'000'000'000L * fmFactor / bitsPerSecond}};
+}
+
+Nanoseconds minimumIdSpacing(std::uint8_t sizeCode, std::uint8_t flags, Nanoseconds byteTime) {
+    const long fieldBytes = (flags & encoding::mfm) != 0 ? kMfmFieldBytes : kFmFieldBytes;
+    return byteTime * (fieldBytes + (128L << std::min<int>(sizeCode, kMaxSizeCode)));
+}
+
+TrackScan scanTrackByTime(ReadIdPort& port, const ScanTiming& timing, std::uint8_t flags) {
+    TrackScan scan;
+    std::vector<Sighting> sightings;
+    const Nanoseconds start = port.now();
+    // Each revolution past the free-running ones waits a little longer before every READ ID,
+    // so a controller that always misses the next ID comes to see other ones.
+    const Nanoseconds sweepStep = minimumIdSpacing(0, flags, timing.byteTime) / 2;
+    const Nanoseconds tolerance = sweepStep;
+    Nanoseconds revolution = timing.revolution;
+    std::vector<Cluster> clusters;
+    Coverage coverage;
+    bool settled = false;
+    for (int command = 0; command < kMaxCommands; ++command) {
+        const Nanoseconds elapsed = port.now() - start;
+        const long turns = elapsed / revolution;
+        if (turns >= kMaxRevolutions) {
+            break;
+        }
+        if (turns >= kMinRevolutions) {
+            port.waitFor(sweepStep * (turns - kMinRevolutions + 1));
+        }
+        const IdAnswer answer = port.readId();
+        const Nanoseconds ended = port.now();
+        if (answer.kind == IdAnswerKind::Id || answer.kind == IdAnswerKind::BadId) {
+            sightings.push_back(Sighting{ended, answer.kind, answer.id});
+        } else if (answer.kind == IdAnswerKind::NoId && sightings.empty()) {
+            return scan;  // two index pulses passed without an ID: nothing on this side
+        } else {
+            ++scan.failedReadIds;
+        }
+        if (sightings.empty() || ended - start < revolution * kMinRevolutions) {
+            continue;
+        }
+        revolution = measuredRevolution(sightings, timing.revolution);
+        clusters = clustersOf(sightings, start, revolution, tolerance);
+        coverage = coverageOf(clusters, revolution, flags, timing.byteTime);
+        // One stretch long enough to hold a sector is the gap before the index.
+        if (coverage.holes <= 1) {
+            settled = true;
+            break;
+        }
+    }
+    if (!settled && !sightings.empty()) {
+        revolution = measuredRevolution(sightings, timing.revolution);
+        clusters = clustersOf(sightings, start, revolution, tolerance);
+        coverage = coverageOf(clusters, revolution, flags, timing.byteTime);
+    }
+    scan.incomplete = !settled && (!sightings.empty() || scan.failedReadIds > 0);
+    for (std::size_t k = 0; k < clusters.size(); ++k) {
+        const Cluster& c = clusters[(coverage.afterWidestGap + k) % clusters.size()];
+        if (!c.good) {
+            scan.badIdCount = static_cast<std::uint8_t>(std::min(scan.badIdCount + 1, 255));
+        } else if (scan.count < kMaxScanIds) {
+            scan.ids[scan.count++] = c.id;
+        }
+    }
+    return scan;
+}
+
+}  // namespace sv
