@@ -340,7 +340,7 @@ public:
             std::uint8_t head_;
         };
         Port port(*this, flags, head);
-        return scanTrackByTime(port, scanTiming(rate_, flags), flags);
+        return scanTrackByTime(port, scanTiming(rate_, flags), flags, latencyBound_);
     }
 
     ReadResult readSector(const ReadRequest& request, std::span<std::uint8_t> buffer) override {
@@ -356,6 +356,7 @@ private:
     std::chrono::milliseconds limit_;
     std::uint8_t cylinder_ = 0;
     std::uint8_t rate_ = rate::kbps500;
+    Nanoseconds latencyBound_ = kRevolutionAt360Rpm;
 };
 
 }  // namespace

@@ -73,7 +73,7 @@ public:
             std::uint8_t head_;
         };
         Port port(*this, flags, head);
-        return scanTrackByTime(port, scanTiming(rate_, flags), flags);
+        return scanTrackByTime(port, scanTiming(rate_, flags), flags, latencyBound_);
     }
 
     ReadResult readSector(const ReadRequest& request, std::span<std::uint8_t> buffer) override {
@@ -252,6 +252,7 @@ private:
     SimulatedFloppyDriver& driver_;
     int cylinder_ = 0;
     std::uint8_t rate_ = rate::kbps500;
+    Nanoseconds latencyBound_ = kRevolutionAt360Rpm;
 };
 
 SimulatedFloppyDriver::SimulatedFloppyDriver(std::shared_ptr<const DiskImage> disk,

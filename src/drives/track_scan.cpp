@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 namespace sv {
@@ -17,6 +18,8 @@ constexpr int kMaxCommands = 4000;
 constexpr int kFmFieldBytes = 11 + 7 + 2 + 13;
 constexpr int kMfmFieldBytes = 22 + 16 + 2 + 22;
 constexpr int kMaxSizeCode = 7;
+// The address mark, the ID and its CRC, without sync: an ID can be no shorter.
+constexpr int kShortestIdBytes = 7;
 
 struct Sighting {
     Nanoseconds ended;
@@ -28,6 +31,7 @@ struct Cluster {
     Nanoseconds angle;
     bool good = false;
     SectorId id{};
+    int sightings = 1;
 };
 
 Nanoseconds modulo(Nanoseconds value, Nanoseconds period) {
@@ -78,6 +82,7 @@ std::vector<Cluster> clustersOf(const std::vector<Sighting>& sightings, Nanoseco
         const bool otherId = near && clusters.back().good && item.good &&
                              !(clusters.back().id == item.id);
         if (near && !otherId) {
+            ++clusters.back().sightings;
             if (item.good && !clusters.back().good) {
                 clusters.back().good = true;
                 clusters.back().id = item.id;
@@ -96,18 +101,32 @@ std::vector<Cluster> clustersOf(const std::vector<Sighting>& sightings, Nanoseco
             clusters.front().good = true;
             clusters.front().id = clusters.back().id;
         }
+        clusters.front().sightings += clusters.back().sightings;
         clusters.pop_back();
     }
     return clusters;
 }
 
-struct Coverage {
-    int holes = 0;
-    std::size_t afterWidestGap = 0;  // the cluster that follows the widest stretch
+// A stretch from one ID to the next that a probe found to hold nothing else (angles of the two
+// ID ends).
+struct Confirmed {
+    Nanoseconds from;
+    Nanoseconds to;
 };
 
-Coverage coverageOf(const std::vector<Cluster>& clusters, Nanoseconds revolution,
-                    std::uint8_t flags, Nanoseconds byteTime) {
+struct Coverage {
+    std::vector<std::size_t> holesAfter;  // clusters followed by a stretch that could hide an ID
+    std::size_t afterWidestGap = 0;       // the cluster that follows the widest stretch
+};
+
+bool near(Nanoseconds a, Nanoseconds b, Nanoseconds revolution, Nanoseconds tolerance) {
+    const Nanoseconds d = modulo(a - b, revolution);
+    return d <= tolerance || revolution - d <= tolerance;
+}
+
+Coverage coverageOf(const std::vector<Cluster>& clusters, const std::vector<Confirmed>& confirmed,
+                    Nanoseconds revolution, Nanoseconds tolerance, std::uint8_t flags,
+                    Nanoseconds byteTime) {
     Coverage coverage;
     std::uint8_t smallest = kMaxSizeCode;
     for (const Cluster& c : clusters) {
@@ -123,8 +142,12 @@ Coverage coverageOf(const std::vector<Cluster>& clusters, Nanoseconds revolution
                                     ? revolution
                                     : modulo(clusters[next].angle - clusters[i].angle, revolution);
         const std::uint8_t size = clusters[i].good ? clusters[i].id.sizeCode : smallest;
-        if (arc >= minimumIdSpacing(size, flags, byteTime) + hiddenSector) {
-            ++coverage.holes;
+        const bool known = std::any_of(confirmed.begin(), confirmed.end(), [&](const Confirmed& c) {
+            return near(c.from, clusters[i].angle, revolution, tolerance) &&
+                   near(c.to, clusters[next].angle, revolution, tolerance);
+        });
+        if (!known && arc >= minimumIdSpacing(size, flags, byteTime) + hiddenSector) {
+            coverage.holesAfter.push_back(i);
         }
         if (arc > widest) {
             widest = arc;
@@ -149,54 +172,88 @@ Nanoseconds minimumIdSpacing(std::uint8_t sizeCode, std::uint8_t flags, Nanoseco
     return byteTime * (fieldBytes + (128L << std::min<int>(sizeCode, kMaxSizeCode)));
 }
 
-TrackScan scanTrackByTime(ReadIdPort& port, const ScanTiming& timing, std::uint8_t flags) {
+TrackScan scanTrackByTime(ReadIdPort& port, const ScanTiming& timing, std::uint8_t flags,
+                          Nanoseconds& latencyBound) {
     TrackScan scan;
     std::vector<Sighting> sightings;
+    std::vector<Confirmed> confirmed;
     const Nanoseconds start = port.now();
-    // Each revolution past the free-running ones waits a little longer before every READ ID,
-    // so a controller that always misses the next ID comes to see other ones.
-    const Nanoseconds sweepStep = minimumIdSpacing(0, flags, timing.byteTime) / 2;
-    const Nanoseconds tolerance = sweepStep;
+    const Nanoseconds idTime = timing.byteTime * kShortestIdBytes;
+    // Half the closest two IDs can lie: finer than any stretch that could hold an ID.
+    const Nanoseconds resolution = minimumIdSpacing(0, flags, timing.byteTime) / 2;
     Nanoseconds revolution = timing.revolution;
-    std::vector<Cluster> clusters;
-    Coverage coverage;
-    bool settled = false;
-    for (int command = 0; command < kMaxCommands; ++command) {
-        const Nanoseconds elapsed = port.now() - start;
-        const long turns = elapsed / revolution;
-        if (turns >= kMaxRevolutions) {
-            break;
-        }
-        if (turns >= kMinRevolutions) {
-            port.waitFor(sweepStep * (turns - kMinRevolutions + 1));
-        }
+    int commands = 0;
+    bool nothingThere = false;
+
+    auto readId = [&]() -> std::optional<Nanoseconds> {
+        ++commands;
+        const Nanoseconds issued = port.now();
         const IdAnswer answer = port.readId();
         const Nanoseconds ended = port.now();
         if (answer.kind == IdAnswerKind::Id || answer.kind == IdAnswerKind::BadId) {
             sightings.push_back(Sighting{ended, answer.kind, answer.id});
-        } else if (answer.kind == IdAnswerKind::NoId && sightings.empty()) {
-            return scan;  // two index pulses passed without an ID: nothing on this side
+            // The controller was watching before this ID began.
+            latencyBound = std::min(latencyBound, ended - idTime - issued);
+            return ended;
+        }
+        if (answer.kind == IdAnswerKind::NoId && sightings.empty()) {
+            nothingThere = true;  // two index pulses passed without an ID
         } else {
             ++scan.failedReadIds;
         }
-        if (sightings.empty() || ended - start < revolution * kMinRevolutions) {
-            continue;
-        }
+        return std::nullopt;
+    };
+    auto elapsedTurns = [&] { return (port.now() - start) / revolution; };
+
+    while (elapsedTurns() < kMinRevolutions && commands < kMaxCommands && !nothingThere) {
+        (void)readId();
+    }
+    std::vector<Cluster> clusters;
+    Coverage coverage;
+    bool settled = false;
+    while (!nothingThere && !sightings.empty()) {
         revolution = measuredRevolution(sightings, timing.revolution);
-        clusters = clustersOf(sightings, start, revolution, tolerance);
-        coverage = coverageOf(clusters, revolution, flags, timing.byteTime);
-        // One stretch long enough to hold a sector is the gap before the index.
-        if (coverage.holes <= 1) {
-            settled = true;
+        clusters = clustersOf(sightings, start, revolution, resolution);
+        coverage = coverageOf(clusters, confirmed, revolution, resolution, flags, timing.byteTime);
+        // One stretch long enough to hold a sector is the gap before the index, when every ID
+        // came round again: the READ IDs kept up with the track.
+        settled = coverage.holesAfter.empty() ||
+                  (coverage.holesAfter.size() == 1 &&
+                   std::all_of(clusters.begin(), clusters.end(),
+                               [](const Cluster& c) { return c.sightings > 1; }));
+        if (settled || elapsedTurns() >= kMaxRevolutions || commands >= kMaxCommands) {
             break;
         }
+        // Probe each stretch: start a READ ID so the controller begins to watch just after the
+        // ID before it. The answer is then the next ID there is; or, when it is that same ID,
+        // the controller is quicker than thought, and the next probe starts later.
+        std::vector<std::size_t> pending = coverage.holesAfter;
+        while (!pending.empty() && elapsedTurns() < kMaxRevolutions) {
+            const Nanoseconds phase = modulo(port.now() - start, revolution);
+            auto waitFor = [&](std::size_t cluster) {
+                const Nanoseconds lead = latencyBound - resolution;
+                return modulo(clusters[cluster].angle - idTime - lead - phase, revolution);
+            };
+            const auto soonest = std::min_element(
+                pending.begin(), pending.end(),
+                [&](std::size_t a, std::size_t b) { return waitFor(a) < waitFor(b); });
+            const Cluster before = clusters[*soonest];
+            const Nanoseconds lead = latencyBound - resolution;
+            port.waitFor(waitFor(*soonest));
+            pending.erase(soonest);
+            const std::optional<Nanoseconds> ended = readId();
+            if (!ended) {
+                continue;
+            }
+            const Nanoseconds angle = modulo(*ended - start, revolution);
+            if (near(angle, before.angle, revolution, resolution)) {
+                latencyBound = std::min(latencyBound, lead);
+            } else {
+                confirmed.push_back(Confirmed{before.angle, angle});
+            }
+        }
     }
-    if (!settled && !sightings.empty()) {
-        revolution = measuredRevolution(sightings, timing.revolution);
-        clusters = clustersOf(sightings, start, revolution, tolerance);
-        coverage = coverageOf(clusters, revolution, flags, timing.byteTime);
-    }
-    scan.incomplete = !settled && (!sightings.empty() || scan.failedReadIds > 0);
+    scan.incomplete = !settled && !nothingThere && (!sightings.empty() || scan.failedReadIds > 0);
     for (std::size_t k = 0; k < clusters.size(); ++k) {
         const Cluster& c = clusters[(coverage.afterWidestGap + k) % clusters.size()];
         if (!c.good) {

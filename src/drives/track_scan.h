@@ -1,10 +1,11 @@
 #pragma once
 
 // The track scan both drives run: READ ID after READ ID, each timestamped, for at least two
-// revolutions. The IDs are placed by their angle, so a failed READ ID or a controller too slow
-// to catch the next ID costs time, not IDs. The scan ends when every stretch of the track
-// between two IDs it saw is too short to hide another one (one stretch may: the gap before the
-// index), or at its time budget, when it says the scan is incomplete.
+// revolutions. The IDs are placed by their angle, so a failed READ ID costs time, not IDs. A
+// stretch between two IDs long enough to hide another is probed: a READ ID timed to start just
+// after the first ID answers the next one there is, so a controller too slow to catch the ID
+// after the one it answered still shows every ID. The scan ends when no stretch could hide an
+// ID (one may: the gap before the index), or at its time budget, when it says it is incomplete.
 
 #include <chrono>
 #include <cstdint>
@@ -51,8 +52,11 @@ inline constexpr Nanoseconds kRevolutionAt360Rpm{166'666'667};
 [[nodiscard]] Nanoseconds minimumIdSpacing(std::uint8_t sizeCode, std::uint8_t flags,
                                            Nanoseconds byteTime);
 
+// `latencyBound`: the longest the controller can take from a READ ID's start until it watches
+// the track. The scan narrows it and the drive keeps it for its next scans; a drive starts it at
+// a revolution.
 [[nodiscard]] TrackScan scanTrackByTime(ReadIdPort& port, const ScanTiming& timing,
-                                        std::uint8_t flags);
+                                        std::uint8_t flags, Nanoseconds& latencyBound);
 
 // A command interrupted by a signal that was not its deadline is issued again, a few times.
 inline constexpr int kMaxInterruptedRetries = 8;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <numeric>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -146,10 +147,14 @@ private:
     Nanoseconds now_{5'000'000};
 };
 
+TrackScan scanOf(EvenTrack&& track) {
+    Nanoseconds latencyBound = kRevolutionAt360Rpm;
+    return scanTrackByTime(track, scanTiming(rate::kbps500, encoding::mfm), encoding::mfm,
+                           latencyBound);
+}
+
 TEST(LinuxTrackScan, FailedReadIdsCostTimeNotIds) {
-    const ScanTiming timing = scanTiming(rate::kbps500, encoding::mfm);
-    EvenTrack whole(26, {});
-    const TrackScan full = scanTrackByTime(whole, timing, encoding::mfm);
+    const TrackScan full = scanOf(EvenTrack(26, {}));
     EXPECT_EQ(full.count, 26);
     EXPECT_EQ(full.ids[0].record, 1);
     EXPECT_EQ(full.ids[25].record, 26);
@@ -158,14 +163,19 @@ TEST(LinuxTrackScan, FailedReadIdsCostTimeNotIds) {
 
     // The first READ ID failing, or the sixth, used to end the scan with 0 or 5 IDs.
     for (const std::vector<int>& failing : {std::vector<int>{0}, std::vector<int>{5, 6, 30}}) {
-        EvenTrack track(26, failing);
-        const TrackScan scan = scanTrackByTime(track, timing, encoding::mfm);
+        const TrackScan scan = scanOf(EvenTrack(26, failing));
         EXPECT_EQ(scan.count, 26);
         EXPECT_EQ(scan.failedReadIds, static_cast<int>(failing.size()));
         EXPECT_FALSE(scan.incomplete);
     }
-    EvenTrack crowded(40, {});
-    EXPECT_EQ(scanTrackByTime(crowded, timing, encoding::mfm).count, kMaxScanIds);
+    EXPECT_EQ(scanOf(EvenTrack(40, {})).count, kMaxScanIds);
+
+    // READ IDs that keep failing leave stretches no READ ID watched: said, not hidden.
+    std::vector<int> fromThird(3000);
+    std::iota(fromThird.begin(), fromThird.end(), 3);
+    const TrackScan cut = scanOf(EvenTrack(26, fromThird));
+    EXPECT_EQ(cut.count, 3);
+    EXPECT_TRUE(cut.incomplete);
 }
 
 TEST(LinuxDriver, RefusedRawCommandsNameTheCause) {
