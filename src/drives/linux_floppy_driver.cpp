@@ -94,10 +94,11 @@ IdAnswer idAnswerFromReply(const Reply& reply) {
     const std::uint8_t code = reply.bytes[0] & kSt0InterruptCode;
     if (code == 0) {
         return IdAnswer{IdAnswerKind::Id,
-                        SectorId{reply.bytes[3], reply.bytes[4], reply.bytes[5], reply.bytes[6]}};
+                        SectorId{reply.bytes[3], reply.bytes[4], reply.bytes[5], reply.bytes[6]},
+                        reply.retried};
     }
     if (code == kSt0AbnormalEnd && (reply.bytes[1] & kSt1DataError) != 0) {
-        return IdAnswer{IdAnswerKind::BadId, {}};
+        return IdAnswer{IdAnswerKind::BadId, {}, reply.retried};
     }
     if (code == kSt0AbnormalEnd && (reply.bytes[1] & kSt1MissingAddressMark) != 0) {
         return IdAnswer{IdAnswerKind::NoId, {}};
@@ -211,12 +212,13 @@ CommandWatchdog::Outcome CommandWatchdog::run(std::chrono::milliseconds limit,
         return Outcome{-1, ETIME, true, false};
     }
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    bool again = false;
+    bool made = false;
     return retryInterrupted([&] {
-        if (again && beforeRetry) {
+        if (made && beforeRetry) {
             beforeRetry();
         }
-        again = true;
+        const bool again = made;
+        made = true;
         {
             std::lock_guard lock(mutex_);
             target_ = pthread_self();
@@ -226,6 +228,7 @@ CommandWatchdog::Outcome CommandWatchdog::run(std::chrono::milliseconds limit,
         }
         changed_.notify_all();
         Outcome outcome;
+        outcome.retried = again;
         outcome.result = call();
         outcome.error = outcome.result < 0 ? errno : 0;
         bool fired = false;
@@ -289,6 +292,7 @@ fdc::Reply runCommand(CommandWatchdog& watchdog, int fd, floppy_raw_cmd& command
             return ::ioctl(fd, FDRAWCMD, &command);
         },
         [&] { resetIfNeeded(watchdog, fd, limit); });
+    reply.retried = outcome.retried;
     if (outcome.result < 0) {
         reply.error = outcome.error;
         reply.timedOut = outcome.timedOut;

@@ -57,6 +57,7 @@ struct Reply {
     std::array<std::uint8_t, 7> bytes{};
     long residueBytes = 0;  // bytes the transfer left undone
     bool timedOut = false;  // the command's deadline ended it
+    bool retried = false;   // issued again after another signal interrupted it
 };
 
 // What a READ ID answered: a good ID (ST0 interrupt code 00), an ID with a CRC error (abnormal
@@ -92,6 +93,7 @@ public:
         int error = 0;    // errno when the result is negative
         bool timedOut = false;
         bool interrupted = false;  // by another signal; run() makes the call again
+        bool retried = false;      // the outcome is of a call made again
     };
     // `call` returns a negative result and sets errno on failure; `beforeRetry` runs before the
     // call is made again after an interruption.

@@ -62,7 +62,13 @@ public:
             Port(SimulatedDrive& drive, std::uint8_t flags, std::uint8_t head)
                 : drive_(drive), flags_(flags), head_(head) {}
             IdAnswer readId() override {
-                return retryInterrupted([&] { return drive_.readIdOnce(flags_, head_); }).answer;
+                int attempts = 0;
+                IdAnswer answer = retryInterrupted([&] {
+                                      ++attempts;
+                                      return drive_.readIdOnce(flags_, head_);
+                                  }).answer;
+                answer.retried = attempts > 1;
+                return answer;
             }
             Nanoseconds now() override { return drive_.driver_.clock_; }
             void waitFor(Nanoseconds duration) override { drive_.driver_.clock_ += duration; }

@@ -185,6 +185,8 @@ TrackScan scanTrackByTime(ReadIdPort& port, const ScanTiming& timing, std::uint8
     int commands = 0;
     bool nothingThere = false;
 
+    // The end of the ID answered; nothing when none was, or when the READ ID was issued again
+    // and so tells nothing of when the controller began to watch.
     auto readId = [&]() -> std::optional<Nanoseconds> {
         ++commands;
         const Nanoseconds issued = port.now();
@@ -194,7 +196,7 @@ TrackScan scanTrackByTime(ReadIdPort& port, const ScanTiming& timing, std::uint8
             sightings.push_back(Sighting{ended, answer.kind, answer.id});
             // The controller was watching before this ID began.
             latencyBound = std::min(latencyBound, ended - idTime - issued);
-            return ended;
+            return answer.retried ? std::nullopt : std::optional<Nanoseconds>(ended);
         }
         if (answer.kind == IdAnswerKind::NoId && sightings.empty()) {
             nothingThere = true;  // two index pulses passed without an ID

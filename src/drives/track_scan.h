@@ -26,6 +26,8 @@ enum class IdAnswerKind {
 struct IdAnswer {
     IdAnswerKind kind = IdAnswerKind::Failed;
     SectorId id{};
+    // Issued again after a signal: when the controller began to watch is not known.
+    bool retried = false;
 };
 
 // What a scan needs of a drive: one READ ID, a monotonic clock, and a wait.
