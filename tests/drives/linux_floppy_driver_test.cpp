@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
+#include <thread>
 #include <numeric>
 #include <vector>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -176,6 +180,53 @@ TEST(LinuxTrackScan, FailedReadIdsCostTimeNotIds) {
     const TrackScan cut = scanOf(EvenTrack(26, fromThird));
     EXPECT_EQ(cut.count, 3);
     EXPECT_TRUE(cut.incomplete);
+}
+
+// A pipe nobody writes to: a read on it blocks like a confused controller.
+struct Pipe {
+    int fds[2] = {-1, -1};
+    Pipe() { EXPECT_EQ(::pipe(fds), 0); }
+    ~Pipe() {
+        ::close(fds[0]);
+        ::close(fds[1]);
+    }
+};
+
+TEST(LinuxDeadline, BlockedCallEndsAtItsLimitAndOtherSignalsDoNotEndIt) {
+    CommandWatchdog watchdog;
+    ASSERT_TRUE(watchdog.started());
+    char byte = 0;
+    {
+        Pipe pipe;
+        const auto before = std::chrono::steady_clock::now();
+        const CommandWatchdog::Outcome outcome = watchdog.run(
+            std::chrono::milliseconds(50), [&] { return static_cast<int>(::read(pipe.fds[0], &byte, 1)); });
+        const auto took = std::chrono::steady_clock::now() - before;
+        EXPECT_TRUE(outcome.timedOut);
+        EXPECT_EQ(outcome.result, -1);
+        EXPECT_EQ(outcome.error, EINTR);
+        EXPECT_GE(took, std::chrono::milliseconds(50));
+        EXPECT_LT(took, std::chrono::seconds(2));
+    }
+    {
+        // A signal meant for something else arrives first; the call is made again and ends when
+        // its data comes, well inside its limit.
+        Pipe pipe;
+        const pthread_t caller = pthread_self();
+        std::thread other([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            pthread_kill(caller, SIGALRM);
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            EXPECT_EQ(::write(pipe.fds[1], "x", 1), 1);
+        });
+        const CommandWatchdog::Outcome outcome = watchdog.run(
+            std::chrono::seconds(5), [&] { return static_cast<int>(::read(pipe.fds[0], &byte, 1)); });
+        other.join();
+        EXPECT_FALSE(outcome.timedOut);
+        EXPECT_EQ(outcome.result, 1);
+        EXPECT_TRUE(outcome.retried);
+        EXPECT_EQ(byte, 'x');
+    }
 }
 
 TEST(LinuxDriver, RefusedRawCommandsNameTheCause) {
