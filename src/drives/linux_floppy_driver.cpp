@@ -308,7 +308,7 @@ fdc::Reply runCommand(CommandWatchdog& watchdog, int fd, floppy_raw_cmd& command
     return reply;
 }
 
-class LinuxFloppyDrive : public FloppyDrive {
+class LinuxFloppyDrive : public FloppyDrive, private ReadIdPort {
 public:
     LinuxFloppyDrive(DeviceHandle handle, std::unique_ptr<CommandWatchdog> watchdog, int unit,
                      std::chrono::milliseconds limit)
@@ -323,29 +323,15 @@ public:
     void setDataRate(std::uint8_t rateCode) override { rate_ = rateCode; }
 
     TrackScan scanTrack(std::uint8_t flags, std::uint8_t head) override {
-        class Port : public ReadIdPort {
-        public:
-            Port(LinuxFloppyDrive& drive, std::uint8_t flags, std::uint8_t head)
-                : drive_(drive), flags_(flags), head_(head) {}
-            IdAnswer readId() override {
-                floppy_raw_cmd command = fdc::readIdCommand(drive_.unit_, drive_.rate_, flags_,
-                                                            head_, drive_.cylinder_);
-                return fdc::idAnswerFromReply(
-                    runCommand(*drive_.watchdog_, drive_.handle_.fd(), command, drive_.limit_));
-            }
-            Nanoseconds now() override {
-                return std::chrono::steady_clock::now().time_since_epoch();
-            }
-            void waitFor(Nanoseconds duration) override { std::this_thread::sleep_for(duration); }
-
-        private:
-            LinuxFloppyDrive& drive_;
-            std::uint8_t flags_;
-            std::uint8_t head_;
-        };
-        Port port(*this, flags, head);
-        return scanTrackByTime(port, scanTiming(rate_, flags), flags, latencyBound_);
+        return scanTrackByTime(*this, scanTiming(rate_, flags), flags, head, latencyBound_);
     }
+
+    IdAnswer readId(std::uint8_t flags, std::uint8_t head) override {
+        floppy_raw_cmd command = fdc::readIdCommand(unit_, rate_, flags, head, cylinder_);
+        return fdc::idAnswerFromReply(runCommand(*watchdog_, handle_.fd(), command, limit_));
+    }
+    Nanoseconds now() override { return std::chrono::steady_clock::now().time_since_epoch(); }
+    void waitFor(Nanoseconds duration) override { std::this_thread::sleep_for(duration); }
 
     ReadResult readSector(const ReadRequest& request, std::span<std::uint8_t> buffer) override {
         floppy_raw_cmd command = fdc::readDataCommand(unit_, rate_, request, cylinder_, buffer);

@@ -42,7 +42,7 @@ struct Attempt {
 
 }  // namespace
 
-class SimulatedDrive : public FloppyDrive {
+class SimulatedDrive : public FloppyDrive, private ReadIdPort {
 public:
     explicit SimulatedDrive(SimulatedFloppyDriver& driver) : driver_(driver) {}
 
@@ -57,30 +57,20 @@ public:
     void setDataRate(std::uint8_t rateCode) override { rate_ = rateCode; }
 
     TrackScan scanTrack(std::uint8_t flags, std::uint8_t head) override {
-        class Port : public ReadIdPort {
-        public:
-            Port(SimulatedDrive& drive, std::uint8_t flags, std::uint8_t head)
-                : drive_(drive), flags_(flags), head_(head) {}
-            IdAnswer readId() override {
-                int attempts = 0;
-                IdAnswer answer = retryInterrupted([&] {
-                                      ++attempts;
-                                      return drive_.readIdOnce(flags_, head_);
-                                  }).answer;
-                answer.retried = attempts > 1;
-                return answer;
-            }
-            Nanoseconds now() override { return drive_.driver_.clock_; }
-            void waitFor(Nanoseconds duration) override { drive_.driver_.clock_ += duration; }
-
-        private:
-            SimulatedDrive& drive_;
-            std::uint8_t flags_;
-            std::uint8_t head_;
-        };
-        Port port(*this, flags, head);
-        return scanTrackByTime(port, scanTiming(rate_, flags), flags, latencyBound_);
+        return scanTrackByTime(*this, scanTiming(rate_, flags), flags, head, latencyBound_);
     }
+
+    IdAnswer readId(std::uint8_t flags, std::uint8_t head) override {
+        int attempts = 0;
+        IdAnswer answer = retryInterrupted([&] {
+                              ++attempts;
+                              return readIdOnce(flags, head);
+                          }).answer;
+        answer.retried = attempts > 1;
+        return answer;
+    }
+    Nanoseconds now() override { return driver_.clock_; }
+    void waitFor(Nanoseconds duration) override { driver_.clock_ += duration; }
 
     ReadResult readSector(const ReadRequest& request, std::span<std::uint8_t> buffer) override {
         return retryInterrupted([&] { return readOnce(request, buffer); }).result;

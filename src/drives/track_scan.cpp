@@ -173,7 +173,7 @@ Nanoseconds minimumIdSpacing(std::uint8_t sizeCode, std::uint8_t flags, Nanoseco
 }
 
 TrackScan scanTrackByTime(ReadIdPort& port, const ScanTiming& timing, std::uint8_t flags,
-                          Nanoseconds& latencyBound) {
+                          std::uint8_t head, Nanoseconds& latencyBound) {
     TrackScan scan;
     std::vector<Sighting> sightings;
     std::vector<Confirmed> confirmed;
@@ -190,7 +190,7 @@ TrackScan scanTrackByTime(ReadIdPort& port, const ScanTiming& timing, std::uint8
     auto readId = [&]() -> std::optional<Nanoseconds> {
         ++commands;
         const Nanoseconds issued = port.now();
-        const IdAnswer answer = port.readId();
+        const IdAnswer answer = port.readId(flags, head);
         const Nanoseconds ended = port.now();
         if (answer.kind == IdAnswerKind::Id || answer.kind == IdAnswerKind::BadId) {
             sightings.push_back(Sighting{ended, answer.kind, answer.id});

@@ -34,7 +34,8 @@ struct IdAnswer {
 class ReadIdPort {
 public:
     virtual ~ReadIdPort() = default;
-    [[nodiscard]] virtual IdAnswer readId() = 0;
+    // flags: encoding::mfm or encoding::fm.
+    [[nodiscard]] virtual IdAnswer readId(std::uint8_t flags, std::uint8_t head) = 0;
     [[nodiscard]] virtual Nanoseconds now() = 0;
     virtual void waitFor(Nanoseconds duration) = 0;
 };
@@ -58,7 +59,8 @@ inline constexpr Nanoseconds kRevolutionAt360Rpm{166'666'667};
 // the track. The scan narrows it and the drive keeps it for its next scans; a drive starts it at
 // a revolution.
 [[nodiscard]] TrackScan scanTrackByTime(ReadIdPort& port, const ScanTiming& timing,
-                                        std::uint8_t flags, Nanoseconds& latencyBound);
+                                        std::uint8_t flags, std::uint8_t head,
+                                        Nanoseconds& latencyBound);
 
 // A command interrupted by a signal that was not its deadline is issued again, a few times.
 inline constexpr int kMaxInterruptedRetries = 8;

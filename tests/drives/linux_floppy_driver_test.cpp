@@ -124,7 +124,7 @@ TEST(LinuxReplies, ResidueGivesTheBytesReturned) {
 class EvenTrack : public ReadIdPort {
 public:
     EvenTrack(int sectors, std::vector<int> failing) : sectors_(sectors), failing_(std::move(failing)) {}
-    IdAnswer readId() override {
+    IdAnswer readId(std::uint8_t, std::uint8_t) override {
         const int n = calls_++;
         if (std::find(failing_.begin(), failing_.end(), n) != failing_.end()) {
             now_ += Nanoseconds{1'000'000};
@@ -153,7 +153,7 @@ private:
 
 TrackScan scanOf(EvenTrack&& track) {
     Nanoseconds latencyBound = kRevolutionAt360Rpm;
-    return scanTrackByTime(track, scanTiming(rate::kbps500, encoding::mfm), encoding::mfm,
+    return scanTrackByTime(track, scanTiming(rate::kbps500, encoding::mfm), encoding::mfm, 0,
                            latencyBound);
 }
 
