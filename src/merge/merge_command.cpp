@@ -1,7 +1,6 @@
 #include "merge/merge_command.h"
 
 #include "formats/image_types.h"
-#include "merge/sector_merge.h"
 
 namespace sv {
 
@@ -20,7 +19,7 @@ void sayNothingMerged(OperationLog& log, const std::string& why, bool belowCurre
 
 MergeCommandOutcome runMergeCommand(const std::string& chosenPath, DiskImage& target,
                                     DiskImage& source, OperationLog& loadLog,
-                                    OperationLog& mergeLog) {
+                                    OperationLog& mergeLog, DifferentDisks differentDisks) {
     // A stale source from an earlier merge is never merged again.
     if (!isChosenPath(chosenPath)) {
         sayNothingMerged(mergeLog, "no file was chosen.", false);
@@ -43,8 +42,9 @@ MergeCommandOutcome runMergeCommand(const std::string& chosenPath, DiskImage& ta
         sayNothingMerged(mergeLog, chosenPath + " did not load.", true);
         return MergeCommandOutcome::SourceNotLoaded;
     }
-    mergeImages(target, source, mergeLog);
-    return MergeCommandOutcome::Merged;
+    return mergeImages(target, source, mergeLog, differentDisks).merged
+               ? MergeCommandOutcome::Merged
+               : MergeCommandOutcome::Refused;
 }
 
 }  // namespace sv

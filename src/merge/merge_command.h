@@ -4,6 +4,7 @@
 
 #include "core/disk_image.h"
 #include "core/operation_log.h"
+#include "merge/sector_merge.h"
 
 namespace sv {
 
@@ -13,6 +14,7 @@ enum class MergeCommandOutcome {
     NoTarget,         // no disk loaded to merge into
     UnknownType,      // the chosen file is of no known type
     SourceNotLoaded,  // the reader left the source empty; its log says why
+    Refused,          // the two images hold different disks; nothing changed
 };
 
 // The Merge command after its file dialog: `chosenPath` is what the dialog returned (shorter
@@ -22,6 +24,7 @@ enum class MergeCommandOutcome {
 // says why in one line.
 MergeCommandOutcome runMergeCommand(const std::string& chosenPath, DiskImage& target,
                                     DiskImage& source, OperationLog& loadLog,
-                                    OperationLog& mergeLog);
+                                    OperationLog& mergeLog,
+                                    DifferentDisks differentDisks = DifferentDisks::Refuse);
 
 }  // namespace sv

@@ -15,7 +15,12 @@ enum class MergeOutcome {
 };
 
 // The decision for one target sector, given the last source slot on the same track and side
-// with the same record (nullptr when there is none).
+// with the same record (nullptr when there is none). A copy is damaged when its ID or data
+// failed its CRC, or when its bytes were never read (its data state says they are fill).
+[[nodiscard]] MergeOutcome decideMerge(int cylinder, int side, const SectorEntry& target,
+                                       DataState targetState, const SectorEntry* lastSourceMatch,
+                                       DataState sourceState);
+// As above, with both copies' bytes read.
 [[nodiscard]] MergeOutcome decideMerge(int cylinder, int side, const SectorEntry& target,
                                        const SectorEntry* lastSourceMatch);
 
@@ -23,8 +28,43 @@ enum class MergeOutcome {
 // `status` is the status of the sector that decided: the replacing one, or the refused one.
 [[nodiscard]] std::string mergeOutcomeText(MergeOutcome outcome, std::uint8_t status);
 
+// Whether two images hold one disk. Compared are the sectors good on both with the same ID
+// (cylinder, head, record, size), leaving out those whose bytes are all one value: formatted,
+// unused sectors are alike on every disk.
+struct SameDiskCheck {
+    static constexpr int kMinimumCompared = 50;
+    static constexpr int kMinimumEqualPercent = 20;
+
+    int compared = 0;
+    int equal = 0;
+
+    // At least 50 compared and fewer than 20% of them equal.
+    [[nodiscard]] bool differentDisks() const {
+        return compared >= kMinimumCompared && equal * 100 < compared * kMinimumEqualPercent;
+    }
+    // Rounded to the nearest integer, halves to even.
+    [[nodiscard]] int equalPercent() const;
+};
+
+// Pairs sectors as the merge does, over the target's geometry.
+[[nodiscard]] SameDiskCheck checkSameDisk(const DiskImage& target, const DiskImage& source);
+
+struct MergeResult {
+    bool merged = false;  // false: the images are two different disks and nothing changed
+    int replaced = 0;
+    int kept = 0;
+    SameDiskCheck sameDisk;
+};
+
+enum class DifferentDisks {
+    Refuse,  // say so in one line and change nothing
+    Merge,   // the user confirmed: merge all the same
+};
+
 // Copies sectors of `source` into `target` by track, side and record, walking the target's
-// geometry. Only data and status of target slots change.
-void mergeImages(DiskImage& target, const DiskImage& source, OperationLog& log);
+// geometry. Only data, status and data state of target slots change. Above the closing line
+// goes the summary: what was replaced, what was kept, what is still damaged.
+MergeResult mergeImages(DiskImage& target, const DiskImage& source, OperationLog& log,
+                        DifferentDisks differentDisks = DifferentDisks::Refuse);
 
 }  // namespace sv
