@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/sector_health.h"
+
 namespace sv {
 
 namespace {
@@ -16,7 +18,6 @@ constexpr std::uint16_t kTrackLength500Kbps = 10560;
 constexpr std::uint16_t kTrackLengthOther = 6528;
 
 constexpr const char* kPleaseCorrect = " Please correct and try again.";
-constexpr std::size_t kSummaryListed = 20;
 
 struct Probe {
     std::uint8_t rate = 0;
@@ -70,25 +71,18 @@ std::pair<TrackScan, std::uint8_t> scanSide(FloppyDrive& drive, std::uint8_t sid
     return {drive.scanTrack(encoding::fm, side), encoding::fm};
 }
 
-// What a whole read found, for its closing summary.
+// What a whole read found besides its sectors, for its closing summary.
 struct ReadTally {
     int good = 0;
-    std::vector<std::string> damaged;  // "T012 H1 S07", in the order read
     int badIds = 0;
     int incompleteSides = 0;
 };
 
 // One line above the closing lines: what was read, what is still damaged, and that the read
 // ended as it should (the bad-track lines after it mark the end of the disk, not a failure).
-std::string readSummary(const ReadTally& tally, int tracksRead) {
-    std::string text = std::to_string(tally.good) + " sectors read good, " +
-                       std::to_string(tally.damaged.size()) + " still damaged";
-    for (std::size_t i = 0; i < tally.damaged.size() && i < kSummaryListed; ++i) {
-        text += (i == 0 ? ": " : ", ") + tally.damaged[i];
-    }
-    if (tally.damaged.size() > kSummaryListed) {
-        text += " and " + std::to_string(tally.damaged.size() - kSummaryListed) + " more";
-    }
+std::string readSummary(const ReadTally& tally, const DiskImage& disk, int tracksRead) {
+    const std::string counts[] = {std::to_string(tally.good) + " sectors read good"};
+    std::string text = summaryLine(counts, damagedSectors(disk));
     if (tally.badIds > 0) {
         text += "; " + std::to_string(tally.badIds) +
                 (tally.badIds == 1 ? " ID with a CRC error" : " IDs with a CRC error");
@@ -132,7 +126,7 @@ public:
         // The summary goes above the bad-track lines that end the read.
         const std::string& text = log_.text();
         const std::string field = text.substr(text.rfind('\n') + 1);
-        log_.setField(readSummary(tally_, t));
+        log_.setField(readSummary(tally_, disk_, t));
         log_.mark("", field);
         markBadTracks();
     }
@@ -241,8 +235,6 @@ private:
         }
         if (result.outcome == ReadOutcome::Read) {
             ++tally_.good;
-        } else {
-            tally_.damaged.push_back(shortSectorField(entry->cylinder, entry->head, entry->record));
         }
     }
 
