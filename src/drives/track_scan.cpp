@@ -185,9 +185,13 @@ TrackScan scanTrackByTime(ReadIdPort& port, const ScanTiming& timing, std::uint8
     int commands = 0;
     bool nothingThere = false;
 
-    // The end of the ID answered; nothing when none was, or when the READ ID was issued again
-    // and so tells nothing of when the controller began to watch.
-    auto readId = [&]() -> std::optional<Nanoseconds> {
+    struct Timed {
+        Nanoseconds issued;
+        Nanoseconds ended;
+    };
+    // When the READ ID was issued and its ID ended; nothing when no ID was answered, or when the
+    // READ ID was issued again and so tells nothing of when the controller began to watch.
+    auto readId = [&]() -> std::optional<Timed> {
         ++commands;
         const Nanoseconds issued = port.now();
         const IdAnswer answer = port.readId(flags, head);
@@ -196,7 +200,7 @@ TrackScan scanTrackByTime(ReadIdPort& port, const ScanTiming& timing, std::uint8
             sightings.push_back(Sighting{ended, answer.kind, answer.id});
             // The controller was watching before this ID began.
             latencyBound = std::min(latencyBound, ended - idTime - issued);
-            return answer.retried ? std::nullopt : std::optional<Nanoseconds>(ended);
+            return answer.retried ? std::nullopt : std::optional<Timed>(Timed{issued, ended});
         }
         if (answer.kind == IdAnswerKind::NoId && sightings.empty()) {
             nothingThere = true;  // two index pulses passed without an ID
@@ -227,30 +231,30 @@ TrackScan scanTrackByTime(ReadIdPort& port, const ScanTiming& timing, std::uint8
             break;
         }
         // Probe each stretch: start a READ ID so the controller begins to watch just after the
-        // ID before it. The answer is then the next ID there is; or, when it is that same ID,
-        // the controller is quicker than thought, and the next probe starts later.
+        // ID before it. The answer is then the next ID there is. When it is that same ID, the
+        // controller is quicker than thought (the bound narrows), and the stretch is probed
+        // again later; so is one whose READ ID started late (a wait that overslept).
         std::vector<std::size_t> pending = coverage.holesAfter;
         while (!pending.empty() && elapsedTurns() < kMaxRevolutions) {
             const Nanoseconds phase = modulo(port.now() - start, revolution);
+            const Nanoseconds bound = latencyBound;
+            const Nanoseconds lead = bound - resolution / 2;
             auto waitFor = [&](std::size_t cluster) {
-                const Nanoseconds lead = latencyBound - resolution;
                 return modulo(clusters[cluster].angle - idTime - lead - phase, revolution);
             };
             const auto soonest = std::min_element(
                 pending.begin(), pending.end(),
                 [&](std::size_t a, std::size_t b) { return waitFor(a) < waitFor(b); });
             const Cluster before = clusters[*soonest];
-            const Nanoseconds lead = latencyBound - resolution;
-            port.waitFor(waitFor(*soonest));
+            const Nanoseconds planned = port.now() + waitFor(*soonest);
+            port.waitFor(planned - port.now());
             pending.erase(soonest);
-            const std::optional<Nanoseconds> ended = readId();
-            if (!ended) {
+            const std::optional<Timed> answered = readId();
+            if (!answered || answered->issued > planned + resolution / 2) {
                 continue;
             }
-            const Nanoseconds angle = modulo(*ended - start, revolution);
-            if (near(angle, before.angle, revolution, resolution)) {
-                latencyBound = std::min(latencyBound, lead);
-            } else {
+            const Nanoseconds angle = modulo(answered->ended - start, revolution);
+            if (!near(angle, before.angle, revolution, resolution)) {
                 confirmed.push_back(Confirmed{before.angle, angle});
             }
         }

@@ -119,11 +119,15 @@ TEST(LinuxReplies, ResidueGivesTheBytesReturned) {
 }
 
 // A track of evenly spaced 256-byte MFM IDs turning at 360 rpm, a gap of two before the index,
-// answering READ IDs as a controller does; the READ IDs numbered in `failing` time out after a
-// millisecond.
+// answering READ IDs as a controller does, which begins to watch `latency` after the call; the
+// READ IDs numbered in `failing` time out after a millisecond, and every wait oversleeps by
+// `oversleep`, as a loaded host does.
 class EvenTrack : public ReadIdPort {
 public:
-    EvenTrack(int sectors, std::vector<int> failing) : sectors_(sectors), failing_(std::move(failing)) {}
+    EvenTrack(int sectors, std::vector<int> failing, Nanoseconds latency = Nanoseconds{100'000},
+              Nanoseconds oversleep = Nanoseconds{0})
+        : sectors_(sectors), failing_(std::move(failing)), latency_(latency),
+          oversleep_(oversleep) {}
     IdAnswer readId(std::uint8_t, std::uint8_t) override {
         const int n = calls_++;
         if (std::find(failing_.begin(), failing_.end(), n) != failing_.end()) {
@@ -132,8 +136,9 @@ public:
         }
         const Nanoseconds turn = kRevolutionAt360Rpm;
         const Nanoseconds pitch = turn / (sectors_ + 2);
-        long turns = now_ / turn;
-        long next = ((now_ % turn) + pitch - Nanoseconds{1}) / pitch;
+        const Nanoseconds watching = now_ + latency_;
+        long turns = watching / turn;
+        long next = ((watching % turn) + pitch - Nanoseconds{1}) / pitch;
         if (next >= sectors_) {
             ++turns;
             next = 0;
@@ -142,11 +147,13 @@ public:
         return IdAnswer{IdAnswerKind::Id, SectorId{0, 0, static_cast<std::uint8_t>(next + 1), 1}};
     }
     Nanoseconds now() override { return now_; }
-    void waitFor(Nanoseconds duration) override { now_ += duration; }
+    void waitFor(Nanoseconds duration) override { now_ += duration + oversleep_; }
 
 private:
     int sectors_;
     std::vector<int> failing_;
+    Nanoseconds latency_;
+    Nanoseconds oversleep_;
     int calls_ = 0;
     Nanoseconds now_{5'000'000};
 };
@@ -180,6 +187,22 @@ TEST(LinuxTrackScan, FailedReadIdsCostTimeNotIds) {
     const TrackScan cut = scanOf(EvenTrack(26, fromThird));
     EXPECT_EQ(cut.count, 3);
     EXPECT_TRUE(cut.incomplete);
+}
+
+TEST(LinuxTrackScan, ProbesThatStartLateConfirmNothing) {
+    // A controller that always misses the next ID: the probes find the others...
+    const Nanoseconds pitch = kRevolutionAt360Rpm / 28;
+    const TrackScan slow = scanOf(EvenTrack(26, {}, pitch));
+    EXPECT_EQ(slow.count, 26);
+    EXPECT_FALSE(slow.incomplete);
+    // ... also when the host oversleeps a little. A probe that starts much too late may pass
+    // the ID it was meant to catch and answer the one after, which proves nothing about the
+    // stretch between them: the scan never calls itself complete with IDs missing.
+    EXPECT_EQ(scanOf(EvenTrack(26, {}, pitch, Nanoseconds{500'000})).count, 26);
+    for (int late = 2; late <= 6; ++late) {
+        const TrackScan scan = scanOf(EvenTrack(26, {}, pitch, pitch * late / 2));
+        EXPECT_TRUE(scan.count == 26 || scan.incomplete) << late;
+    }
 }
 
 // A pipe nobody writes to: a read on it blocks like a confused controller.
