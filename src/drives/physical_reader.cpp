@@ -147,6 +147,9 @@ private:
         drive_.seek(c, 0);
         log_.setField(shortSectorField(t, s, 0));
         const auto [scan, flags] = scanSide(drive_, side);
+        if (scan.count > 0) {
+            markBadTracks();  // this track goes on: a side before it without IDs is no end
+        }
         if (scan.badIdCount > 0) {
             tally_.badIds += scan.badIdCount;
             log_.setField(trackSideField(t, s));
@@ -166,7 +169,6 @@ private:
             pendingBadSides_.emplace_back(t, s);
             return false;
         }
-        markBadTracks();
         int count = scan.count;
         if (count > kMaxSectorsPerTrack) {
             std::string marker(1, ' ');

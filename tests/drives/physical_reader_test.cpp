@@ -364,8 +364,13 @@ TEST(PhysicalReaderReport, BadIdsDeletedMarksAndTheClosingSummary) {
         model.find(4, 0, r)->badDataCrc = true;
     }
     model.find(6, 1, 3)->mark = 0xF8;
+    model.at(3, 0).sectors.clear();
+    model.find(3, 1, 2)->badIdCrc = true;
     Outcome o = readImage(diskFromModel(model));
     const std::string& text = o.log.currentText();
+    EXPECT_NE(text.find("\r\nT003 H0  Bad Track \r\nT003 H1 1 ID with a CRC error: its sector "
+                        "was not read\r\n"),
+              std::string::npos);
     EXPECT_NE(text.find("\r\nT002 H0 1 ID with a CRC error: its sector was not read\r\n"),
               std::string::npos);
     EXPECT_NE(text.find("\r\nT005 H1 2 IDs with a CRC error: their sectors were not read\r\n"),
@@ -374,14 +379,14 @@ TEST(PhysicalReaderReport, BadIdsDeletedMarksAndTheClosingSummary) {
     EXPECT_EQ(o.disk->track(0, 2).sectors[4].record, 6);
     EXPECT_EQ(o.disk->track(1, 6).sectors[2].status, status::deletedData);
     EXPECT_EQ(o.disk->track(1, 6).sectors[3].status, 0x03);
-    // 8 x 2 x 26 IDs, 3 of them bad, 22 sectors still damaged; the list stops at 20.
+    // 15 x 26 IDs, 4 of them bad, 22 sectors still damaged; the list stops at 20.
     std::string listed;
     for (int r = 1; r <= 20; ++r) {
         listed += (r == 1 ? ": " : ", ") + shortSectorField(4, 0, r);
     }
     EXPECT_EQ(o.lastLines(4),
-              "391 sectors read good, 22 still damaged" + listed +
-                  " and 2 more; 3 IDs with a CRC error. The read ended normally: track 8 has no "
+              "364 sectors read good, 22 still damaged" + listed +
+                  " and 2 more; 4 IDs with a CRC error. The read ended normally: track 8 has no "
                   "IDs, so the disk has 8 tracks.\r\nT008 H0  Bad Track \r\nT008 H1  Bad Track "
                   "\r\nT008 H1 S00- Physical disk loaded.");
 }
