@@ -15,7 +15,7 @@ constexpr std::uint16_t kHighDensityTrackLength = 10560;
 constexpr Nanoseconds kRevolutionAt300Rpm{200'000'000};
 constexpr Nanoseconds kStepTime{3'000'000};
 constexpr Nanoseconds kSettleTime{15'000'000};
-// The track starts this far of a turn after the index (gap 4a, the index mark, gap 1).
+// The first ID lies a fiftieth of a turn after the index (gap 4a, the index mark, gap 1).
 constexpr int kPreambleFiftieths = 1;
 
 // Byte counts of the track layout: FM, then MFM.
@@ -47,7 +47,7 @@ public:
     explicit SimulatedDrive(SimulatedFloppyDriver& driver) : driver_(driver) {}
 
     void seek(std::uint8_t cylinder, std::uint8_t /*head*/) override {
-        startCommand();
+        (void)retryInterrupted([&] { return Attempt{startCommand(), {}, {}}; });
         if (cylinder != cylinder_) {
             driver_.clock_ += kStepTime * std::abs(cylinder - cylinder_) + kSettleTime;
         }
