@@ -13,11 +13,10 @@
 
 #include "ui/analysis_window.h"
 #include "ui/dialog_units.h"
+#include "app/image_commands.h"
 #include "drives/drive_discovery.h"
 #include "drives/physical_reader.h"
 #include "drives/floppy_driver.h"
-#include "formats/image_types.h"
-#include "merge/merge_command.h"
 #include "ui/file_dialogs.h"
 #include "ui/file_selection.h"
 
@@ -139,11 +138,20 @@ void MainWindow::load() {
 void MainWindow::mergeImages() {
     const std::string path = chooseMergePath(this, dialogs_, {loadPathBox(), savePathBox()});
     OperationScope operation(*log_);
-    // A cancelled dialog is passed on too: the command then says why nothing was merged.
+    if (path.empty()) {
+        LogText(*log_, "Nothing was merged: no file was chosen.");
+        return;
+    }
     (void)runMergeCommand(path, *disks_.current, *disks_.mergeSource, *log_, *log_);
 }
 
 void MainWindow::save() {
+    {
+        OperationScope operation(*log_);
+        if (!hasDiskToSave(*disks_.current, *log_)) {
+            return;
+        }
+    }
     const std::string path = chooseSavePath(this, dialogs_, {loadPathBox(), savePathBox()});
     if (path.empty()) {
         return;

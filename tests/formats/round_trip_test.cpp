@@ -3,6 +3,7 @@
 
 #include "formats/dmk.h"
 #include "formats/dsk.h"
+#include "app/image_commands.h"
 #include "formats/image_types.h"
 #include "formats/imd.h"
 #include "formats/td0.h"
