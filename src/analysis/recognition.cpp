@@ -348,7 +348,7 @@ DiskAnalysis analyseDisk(const DiskImage& disk, OperationLog& log) {
         list(analysis.recognition, reader, table, log);
     }
     if (table.truncated()) {
-        LogText text = LogText::continuing(log);
+        LogEditor text = LogEditor::continuing(log);
         text.line("Analysis: file contents beyond " +
                   std::to_string(EntryTable::kContentBudgetBytes >> 20) +
                   " MB not gathered; the listing is complete.");

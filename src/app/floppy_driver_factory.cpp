@@ -15,7 +15,7 @@ std::unique_ptr<FloppyDriver> makeFloppyDriver() {
         return std::make_unique<LinuxFloppyDriver>();
     }
     std::shared_ptr<DiskImage> disk = makeDiskImage();
-    TextLog ignored;
+    TextSink ignored;
     (void)loadImageByType(image, *disk, ignored);
     SimulatedDriveOptions options;
     if (isEmpty(*disk)) {

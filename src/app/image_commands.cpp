@@ -10,9 +10,9 @@ namespace {
 void sayNothingMerged(OperationLog& log, const std::string& why, bool belowCurrentText) {
     const std::string line = "Nothing was merged: " + why;
     if (belowCurrentText && !log.currentText().empty()) {
-        LogText::continuing(log).line(line);
+        LogEditor::continuing(log).line(line);
     } else {
-        LogText(log, line);
+        LogEditor(log, line);
     }
 }
 
@@ -26,7 +26,7 @@ bool loadImageByType(const std::string& path, DiskImage& disk, OperationLog& log
     const ImageLoader load = findImageLoader(path);
     if (load == nullptr) {
         disk.trackCount = 0;
-        LogText(log, unknownLoadType(path));
+        LogEditor(log, unknownLoadType(path));
         return false;
     }
     load(path, disk, log);
@@ -35,7 +35,7 @@ bool loadImageByType(const std::string& path, DiskImage& disk, OperationLog& log
 
 bool hasDiskToSave(const DiskImage& disk, OperationLog& log) {
     if (isEmpty(disk)) {
-        LogText(log, "Nothing to save: no disk is loaded.");
+        LogEditor(log, "Nothing to save: no disk is loaded.");
         return false;
     }
     return true;
@@ -47,7 +47,7 @@ SaveOutcome saveImageByType(const std::string& path, const DiskImage& disk, Oper
     }
     const ImageSaver save = findImageSaver(path);
     if (save == nullptr) {
-        LogText(log, path + " was not saved: it is not a type that can be saved; the types that "
+        LogEditor(log, path + " was not saved: it is not a type that can be saved; the types that "
                             "save are " + savableTypes() + ".");
         return SaveOutcome::UnknownType;
     }

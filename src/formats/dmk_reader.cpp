@@ -55,7 +55,7 @@ struct SectorRead {
 };
 
 SectorRead readSector(const ByteReader& track, std::size_t position, bool mfm, SectorEntry& entry,
-                      LogText& text) {
+                      LogEditor& text) {
     SectorRead result;
     const bool doubled = !mfm && track.has(position, 2) && track.u8(position) == track.u8(position + 1);
     SectorCursor in(track, position, doubled ? 2 : 1);
@@ -133,7 +133,7 @@ SectorRead readSector(const ByteReader& track, std::size_t position, bool mfm, S
 
 }  // namespace
 
-void decodeDmk(std::span<const std::uint8_t> file, DiskImage& disk, LogText& text) {
+void decodeDmk(std::span<const std::uint8_t> file, DiskImage& disk, LogEditor& text) {
     const ByteReader header(file);
     if (file.size() < kDmkHeaderBytes) {
         text.fail("The file is too short for a DMK header (" + std::to_string(file.size()) +
@@ -210,8 +210,8 @@ void decodeDmk(std::span<const std::uint8_t> file, DiskImage& disk, LogText& tex
 
 void loadDmkImage(const std::string& path, DiskImage& disk, OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading DMK Image: " + path);
-    const auto file = readImageFile(path, text, FailureStops::With);
+    LogEditor text(log, "Loading DMK Image: " + path);
+    const auto file = readImageFile(path, text, ReaderWording::WithFullStops);
     if (!file) {
         return;
     }

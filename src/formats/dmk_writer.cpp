@@ -141,7 +141,7 @@ void writeDataBytes(TrackBuilder& track, const SectorEntry& e, std::uint16_t& cr
 }
 
 // Returns the ID mark's offset in the track.
-std::size_t writeSector(TrackBuilder& track, const SectorEntry& e, std::uint8_t gap3, LogText& text) {
+std::size_t writeSector(TrackBuilder& track, const SectorEntry& e, std::uint8_t gap3, LogEditor& text) {
     const bool fm = e.singleDensity == 1;
     track.setFm(fm);
     const std::array<std::uint8_t, 4> id{e.cylinder, e.head, e.record, e.sizeCode};
@@ -184,7 +184,7 @@ std::size_t writeSector(TrackBuilder& track, const SectorEntry& e, std::uint8_t 
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> encodeDmk(const DiskImage& disk, LogText& text) {
+std::optional<std::vector<std::uint8_t>> encodeDmk(const DiskImage& disk, LogEditor& text) {
     const int cylinders = std::min<int>(disk.trackCount, kMaxCylinders);
     const int sides = std::clamp<int>(disk.sideCount, 1, kMaxSides);
     if (cylinders == 0) {
@@ -256,7 +256,7 @@ std::optional<std::vector<std::uint8_t>> encodeDmk(const DiskImage& disk, LogTex
 }
 
 bool saveDmkImage(const std::string& path, const DiskImage& disk, OperationLog& log) {
-    LogText text(log, "Saving DMK Image: " + path);
+    LogEditor text(log, "Saving DMK Image: " + path);
     const auto file = encodeDmk(disk, text);
     if (!file || !commitImageFile(path, *file, text)) {
         return false;

@@ -45,7 +45,7 @@ std::string mergeOutcomeText(MergeOutcome outcome, std::uint8_t status) {
 }
 
 void mergeImages(DiskImage& target, const DiskImage& source, OperationLog& log) {
-    LogText text(log, "Merging disk Images:");
+    LogEditor text(log, "Merging disk Images:");
     text.openField(mergeSectorField(0, 0, 0), true);
     const int cylinders = std::min<int>(target.trackCount, kMaxCylinders);
     const int sides = std::min<int>(target.sideCount, kMaxSides);

@@ -34,7 +34,7 @@ std::optional<RealListing> listReal(const std::string& relative) {
     const std::string copy = tmp.file(fs::path(relative).filename().string());
     fs::copy_file(dir / relative, copy);
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     if (fs::path(relative).extension() == ".imd") {
         loadImdImage(copy, *disk, log);
     } else {

@@ -40,7 +40,7 @@ std::vector<std::uint8_t> pattern(const std::string& name, std::size_t size) {
 // Lists the wrapped disk; line -> content of its first entry (FMG also lists later extents).
 std::map<std::string, std::vector<std::uint8_t>> listed(const std::string& dmkPath) {
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     loadDmkImage(dmkPath, *disk, log);
     std::map<std::string, std::vector<std::uint8_t>> out;
     for (const AnalysedEntry& e : analyseDisk(*disk, log).entries) {

@@ -26,7 +26,7 @@ Listed listSample(const mkdisk::Disk& sample) {
     const std::string path = dir.file("sample.dmk");
     mkdisk::writeFile(path, mkdisk::writeDmk(sample));
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     loadDmkImage(path, *disk, log);
     const DiskAnalysis a = analyseDisk(*disk, log);
     Listed out{a.diskInfo, {}, {}};

@@ -10,13 +10,13 @@ namespace {
 using svtest::DiskBuilder;
 
 DiskAnalysis analyse(DiskBuilder& b) {
-    TextLog log;
+    TextSink log;
     return analyseDisk(b.disk(), log);
 }
 
 TEST(Recognition, SmallTrackOrEmptyDiskIsNotModel2) {
     auto empty = makeDiskImage();
-    TextLog log;
+    TextSink log;
     const DiskAnalysis a = analyseDisk(*empty, log);
     EXPECT_EQ(a.diskInfo, "Not a Model II Disk");
     EXPECT_FALSE(a.recognition.modelII);

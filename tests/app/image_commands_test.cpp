@@ -34,7 +34,7 @@ TEST(ImageCommands, UnknownLoadTypeEmptiesTheDiskAndSaysSo) {
     auto disk = makeDiskImage();
     disk->trackCount = 5;
     disk->sideCount = 2;
-    TextLog log;
+    TextSink log;
     EXPECT_FALSE(loadImageByType("x.dmk2", *disk, log));
     EXPECT_EQ(disk->trackCount, 0);
     EXPECT_EQ(disk->sideCount, 2);
@@ -47,7 +47,7 @@ TEST(ImageCommands, SaveKeepsTheDiskForAnUnknownTypeAndSavesEveryLoadedDisk) {
     auto disk = makeDiskImage();
     disk->trackCount = 77;
     disk->sideCount = 1;
-    TextLog log;
+    TextSink log;
     log.show("earlier");
     const std::string path = dir.file("out.txt");
     EXPECT_EQ(saveImageByType(path, *disk, log), SaveOutcome::UnknownType);
@@ -75,7 +75,7 @@ TEST(MergeCommand, NothingIsMergedWithoutAFreshSource) {
     auto source = smallDisk(0x22);  // left over from an earlier merge
     auto before = makeDiskImage();
     *before = *target;
-    TextLog log;
+    TextSink log;
     // The CLI's own words for a path that names no image: no dialog rule applies.
     EXPECT_EQ(runMergeCommand("b", *target, *source, log, log), MergeCommandOutcome::UnknownType);
     EXPECT_EQ(log.currentText(), "Nothing was merged: b is not a known image type; the types "
@@ -102,7 +102,7 @@ TEST(MergeCommand, MergesAChosenImage) {
     const std::string path = dir.file("second.dsk");
     mkdisk::writeFile(path, mkdisk::writeDsk(model));
     auto target = makeDiskImage();
-    TextLog log;
+    TextSink log;
     mkdisk::Disk first = mkdisk::model2Disk(1, 3);
     first.find(2, 0, 4)->badDataCrc = true;
     mkdisk::writeFile(dir.file("first.dsk"), mkdisk::writeDsk(first));

@@ -64,7 +64,7 @@ TEST(MergeImages, GoldenLogAndWhatChanges) {
     source->track(0, 1).sectors[3].record = 9;     // C1 R4 has no match; R9 is not added
     SectorEntry* dup = appendSector(*source, 0, 1);  // a second R1: the last one decides
     *dup = sector(1, 0x83, 0x33);
-    TextLog log;
+    TextSink log;
     mergeImages(*target, *source, log);
     EXPECT_EQ(log.currentText(), "Merging disk Images:\r\n"
                                  "T000 H000 S001-> Skipped\r\n"
@@ -91,7 +91,7 @@ TEST(MergeImages, SelfMergeAndGeometry) {
     target->track(0, 1).sectors[0].status = 0x43;
     auto before = makeDiskImage();
     *before = *target;
-    TextLog log;
+    TextSink log;
     mergeImages(*target, *before, log);
     EXPECT_EQ(std::memcmp(before.get(), target.get(), sizeof *before), 0);
     EXPECT_NE(log.currentText().find("T001 H000 S001 -> Merged CRC -> Replaced"), std::string::npos);
