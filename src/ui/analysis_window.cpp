@@ -48,6 +48,7 @@ AnalysisWindow::AnalysisWindow(const DiskImage& disk, OperationLog& log,
     list_->setFont(fixed);
 
     analysis_ = analyseDisk(disk, log);
+    // A plain-text label with no buddy takes no mnemonic, so the title's "&" is shown as it is.
     findControl<QLabel>(*this, analysisId::diskInfo)->setText(latin1Lines(analysis_.diskInfo));
     for (const std::size_t index : analysis_.listOrder) {
         if (index >= analysis_.entries.size()) {

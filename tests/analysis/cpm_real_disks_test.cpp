@@ -61,7 +61,7 @@ TEST(CpmRealDisks, PicklesTroutImd) {
     if (!l) {
         GTEST_SKIP() << "imd/m2-ptcpm-2.2.imd is not in the shared real-disk folder";
     }
-    EXPECT_EQ(l->diskInfo, "Pickles && Trout BIOSMODS.PNT Disk\r\nDirTrack=   2[0002]");
+    EXPECT_EQ(l->diskInfo, "Pickles & Trout BIOSMODS.PNT Disk\r\nDirTrack=   2[0002]");
     EXPECT_EQ(l->lines, 62u);
     expectPip(*l);
     EXPECT_EQ(l->files.at("STAT.COM").size(), 6144u);

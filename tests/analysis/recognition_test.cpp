@@ -140,13 +140,13 @@ TEST(Recognition, CpmFamilyTitlesVersionsAndParameters) {
         DiskBuilder::put(s, 15, "CP/M 2.2");
         const DiskAnalysis a = analyse(b);
         EXPECT_EQ(a.recognition.osCode, 'P');
-        EXPECT_EQ(a.recognition.diskTitle, "Pickles && Trout CP/M 2.2 Disk");
+        EXPECT_EQ(a.recognition.diskTitle, "Pickles & Trout CP/M 2.2 Disk");
         EXPECT_EQ(a.recognition.osVersion, 2);
     }
     {
         DiskBuilder b;
         DiskBuilder::put(b.sector(0, 0, 11, 1), 67, "Corvus");
-        EXPECT_EQ(analyse(b).recognition.diskTitle, "Pickles && Trout Corvus Disk");
+        EXPECT_EQ(analyse(b).recognition.diskTitle, "Pickles & Trout Corvus Disk");
     }
     {
         DiskBuilder b;
