@@ -54,7 +54,7 @@ void crossCheck(const Case& c) {
         GTEST_SKIP() << "cpmtools is not installed (scripts/install-deps installs it)";
     }
     svtest::TempDir dir;
-    fs::copy_file(fs::path(__FILE__).parent_path() / "cpmtools_diskdefs", dir.path() / "diskdefs");
+    fs::copy_file(fs::path(SV_TESTS_DIR) / "analysis" / "cpmtools_diskdefs", dir.path() / "diskdefs");
     const std::string cd = "cd " + shellQuote(dir.path().string()) + " && ";
     ASSERT_EQ(run(cd + "mkfs.cpm -f " + c.diskdef + " disk.img").status, 0);
     fs::create_directory(dir.path() / "in");
