@@ -100,7 +100,8 @@ std::string outsideGeometryNote(const DiskImage& disk) {
         where += " to " + place(lastCylinder, lastSide);
     }
     return std::to_string(count) + (count == 1 ? " sector lies" : " sectors lie") +
-           " outside the stated " + std::to_string(disk.trackCount) + " cylinders and " +
+           " outside the stated " + std::to_string(disk.trackCount) +
+           (disk.trackCount == 1 ? " cylinder and " : " cylinders and ") +
            std::to_string(disk.sideCount) + (disk.sideCount == 1 ? " side" : " sides") + " (" +
            where + "); kept, and saved, merged and analysed with the rest.";
 }

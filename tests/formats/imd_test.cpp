@@ -93,7 +93,7 @@ TEST(ImdReader, HeadMapsCompressionAndSizes) {
     EXPECT_EQ(sectorAt(d, 1, 4, 1).status, 0x43);
     // Two records over two sides state one cylinder; cylinder 4 is held beyond it.
     EXPECT_EQ(maps.log, "Loading IMD Image: d.imd\r\nIMD 1.18\r\n\r\nT041 H6 S08 CRC\r\n"
-                        "3 sectors lie outside the stated 1 cylinders and 2 sides (cylinder 4 "
+                        "3 sectors lie outside the stated 1 cylinder and 2 sides (cylinder 4 "
                         "side 0 to cylinder 4 side 1); kept, and saved, merged and analysed with "
                         "the rest.\r\nT041 H6 S08 - IMD image loaded.");
 
