@@ -21,11 +21,6 @@ enum class ReaderWording { WithFullStops, WithoutFullStops };
                                                                      LogEditor& log,
                                                                      ReaderWording stops);
 
-// Report lines that belong above an operation's closing line: each note takes the place of the
-// open progress field, and `lastField` opens again below them for the closing text.
-void addNotesAboveClosing(LogEditor& log, const std::vector<std::string>& notes,
-                          std::string_view lastField);
-
 // Sectors a reader had to leave out (beyond the store's capacity), reported in one line that
 // names the first and counts the rest.
 class SkippedSectors {
