@@ -4,8 +4,7 @@
 #include "cli/cli_log.h"
 #include "cli/commands.h"
 #include "cli/load.h"
-#include "formats/image_types.h"
-#include "merge/merge_command.h"
+#include "app/image_commands.h"
 
 namespace sv::cli {
 
@@ -23,8 +22,7 @@ void addMergeCommand(CLI::App& app, int& exitCode) {
     cmd->add_flag("--force", *force,
                   "Merge even when the two images look like two different disks");
     cmd->callback([target, source, out, force, &exitCode] {
-        const ImageSaver save = saverFor(*out);
-        if (save == nullptr) {
+        if (!isSavableType(*out)) {
             exitCode = kExitUsage;
             return;
         }
@@ -50,7 +48,7 @@ void addMergeCommand(CLI::App& app, int& exitCode) {
                 return;
             }
         }
-        exitCode = saveAndPrint(save, *out, *disk);
+        exitCode = saveAndPrint(*out, *disk);
     });
 }
 

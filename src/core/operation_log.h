@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sv {
 
@@ -14,8 +15,8 @@ public:
     [[nodiscard]] virtual std::string currentText() const = 0;
 };
 
-// The log held as plain text: for tests, and as the base of the front ends' logs.
-class TextLog : public OperationLog {
+// A sink that keeps the text it was last shown: for tests, and the base of the front ends' logs.
+class TextSink : public OperationLog {
 public:
     void show(const std::string& text) override { text_ = text; }
     [[nodiscard]] std::string currentText() const override { return text_; }
@@ -35,12 +36,12 @@ private:
 // The one owner of an operation's log text. Operations call its verbs; only this class
 // replaces the trailing progress field or appends markers, so the field is always replaced by
 // its own length, even when a wide number made it longer than its form.
-class LogText {
+class LogEditor {
 public:
     // A fresh text that discards what the log showed before; shown at once.
-    LogText(OperationLog& log, std::string_view opening);
+    LogEditor(OperationLog& log, std::string_view opening);
     // Continues the text the log shows now (operations that add to the pane).
-    [[nodiscard]] static LogText continuing(OperationLog& log);
+    [[nodiscard]] static LogEditor continuing(OperationLog& log);
 
     // += "\r\n" + line; shown.
     void line(std::string_view line);
@@ -59,14 +60,23 @@ public:
     void fail(std::string_view first, std::string_view second = {});
 
     [[nodiscard]] const std::string& text() const { return text_; }
+    // The open progress field; empty when none is open.
+    [[nodiscard]] std::string field() const {
+        return fieldStart_ == std::string::npos ? std::string() : text_.substr(fieldStart_);
+    }
     void show() { log_.show(text_); }
 
 private:
-    LogText(OperationLog& log, std::string text, bool showNow);
+    LogEditor(OperationLog& log, std::string text, bool showNow);
 
     OperationLog& log_;
     std::string text_;
     std::size_t fieldStart_ = std::string::npos;
 };
+
+// Report lines that belong above an operation's closing line: each note takes the place of the
+// open progress field, and `lastField` opens again below them for the closing text.
+void addNotesAboveClosing(LogEditor& log, const std::vector<std::string>& notes,
+                          std::string_view lastField);
 
 }  // namespace sv

@@ -105,7 +105,7 @@ std::string trackSideField(int t, int s) { return shortSectorField(t, s, 0).subs
 
 class DiskReader {
 public:
-    DiskReader(DiskImage& disk, FloppyDrive& drive, LogText& log)
+    DiskReader(DiskImage& disk, FloppyDrive& drive, LogEditor& log)
         : disk_(disk), drive_(drive), log_(log) {}
 
     // Reads tracks until the last side of one has no IDs, or 80 tracks.
@@ -124,10 +124,7 @@ public:
         }
         disk_.trackCount = static_cast<std::uint8_t>(t);
         // The summary goes above the bad-track lines that end the read.
-        const std::string& text = log_.text();
-        const std::string field = text.substr(text.rfind('\n') + 1);
-        log_.setField(readSummary(tally_, disk_, t));
-        log_.mark("", field);
+        addNotesAboveClosing(log_, {readSummary(tally_, disk_, t)}, log_.field());
         markBadTracks();
     }
 
@@ -226,6 +223,13 @@ private:
         setSectorData(*entry, std::span<const std::uint8_t>(
                                   working_.data(), std::min<std::size_t>(wanted, kSectorDataBytes)));
         log_.setField(shortSectorField(entry->cylinder, entry->head, entry->record));
+        setDataState(disk_, side, t, disk_.track(side, t).sectorCount - 1,
+                     dataStateOf({.noDataField = result.outcome == ReadOutcome::Failed &&
+                                                 result.bytesReturned == 0,
+                                  .cutShort = result.bytesReturned <
+                                              std::min<std::size_t>(wanted, kSectorDataBytes),
+                                  .crcError = result.outcome != ReadOutcome::Read},
+                                 id.sizeCode));
         if (result.outcome == ReadOutcome::CrcError) {
             entry->status |= status::dataCrcError;
             log_.mark(" CRC");
@@ -242,7 +246,7 @@ private:
 
     DiskImage& disk_;
     FloppyDrive& drive_;
-    LogText& log_;
+    LogEditor& log_;
     std::vector<std::uint8_t> transfer_ = std::vector<std::uint8_t>(kSectorDataBytes);
     std::array<std::uint8_t, kSectorDataBytes> working_{};
     ReadTally tally_;
@@ -254,7 +258,7 @@ private:
 void readPhysicalDisk(std::string_view drive, DiskImage& disk, FloppyDriver& driver,
                       OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading Physical disc in Drive " + std::string(drive));
+    LogEditor text(log, "Loading Physical disc in Drive " + std::string(drive));
 
     const DriverStatus status = driver.queryDriver();
     if (!status.present) {
@@ -304,6 +308,7 @@ void readPhysicalDisk(std::string_view drive, DiskImage& disk, FloppyDriver& dri
     DiskReader reader(disk, *floppy, text);
     reader.readTracks(singleStepped ? 1 : 2, probe->rate);
     floppy.reset();
+    noteOutsideGeometry(text, disk);
     text.finish("- Physical disk loaded.");
 }
 

@@ -9,12 +9,28 @@ namespace sv {
 
 namespace {
 
-std::string problemText(std::uint8_t status) {
+constexpr std::uint8_t kDamaged = status::dataCrcError | status::idCrcError;
+
+// How little of a copy was read: 0 read clean, 1 read with a fault, 2 nothing read (fill).
+int untrust(std::uint8_t status, DataState state) {
+    if (isFill(state)) {
+        return 2;
+    }
+    return (status & kDamaged) != 0 || state == DataState::CrcError ||
+                   state == DataState::CutShort
+               ? 1
+               : 0;
+}
+
+std::string problemText(std::uint8_t status, DataState state) {
     if ((status & status::dataCrcError) != 0) {
         return " CRC";
     }
     if ((status & status::idCrcError) != 0) {
         return " BadID";
+    }
+    if (isFill(state)) {
+        return " " + std::string(dataStateName(state));
     }
     return {};
 }
@@ -48,32 +64,28 @@ std::string plural(int count, const char* one, const char* many) {
 
 }  // namespace
 
-MergeOutcome decideMerge(int cylinder, int side, const SectorEntry& target, DataState targetState,
-                         const SectorEntry* lastSourceMatch, DataState sourceState) {
+MergeOutcome decideMerge(int cylinder, int side, const SectorEntry& target,
+                         const SectorEntry* lastSourceMatch, DataState targetState,
+                         DataState sourceState) {
     if (cylinder == 0 && side == 0 && target.record < 3) {
         return MergeOutcome::Skipped;
     }
     if (lastSourceMatch == nullptr) {
         return MergeOutcome::NoMatch;
     }
-    if (isDamaged(sectorHealth(*lastSourceMatch, sourceState)) &&
-        !isDamaged(sectorHealth(target, targetState))) {
+    // A copy never gives way to one less read than itself.
+    if (untrust(lastSourceMatch->status, sourceState) > untrust(target.status, targetState)) {
         return MergeOutcome::Kept;
     }
     return MergeOutcome::Replaced;
 }
 
-MergeOutcome decideMerge(int cylinder, int side, const SectorEntry& target,
-                         const SectorEntry* lastSourceMatch) {
-    return decideMerge(cylinder, side, target, DataState::Good, lastSourceMatch, DataState::Good);
-}
-
-std::string mergeOutcomeText(MergeOutcome outcome, std::uint8_t status) {
+std::string mergeOutcomeText(MergeOutcome outcome, std::uint8_t status, DataState state) {
     switch (outcome) {
     case MergeOutcome::Skipped: return "-> Skipped";
     case MergeOutcome::NoMatch: return {};
-    case MergeOutcome::Replaced: return " -> Merged" + problemText(status) + " -> Replaced";
-    case MergeOutcome::Kept: return " -> Kept (source" + problemText(status) + ")";
+    case MergeOutcome::Replaced: return " -> Merged" + problemText(status, state) + " -> Replaced";
+    case MergeOutcome::Kept: return " -> Kept (source" + problemText(status, state) + ")";
     }
     return {};
 }
@@ -125,7 +137,7 @@ MergeResult mergeImages(DiskImage& target, const DiskImage& source, OperationLog
                         DifferentDisks differentDisks) {
     MergeResult result;
     result.sameDisk = checkSameDisk(target, source);
-    LogText text(log, "Merging disk Images:");
+    LogEditor text(log, "Merging disk Images:");
     if (result.sameDisk.differentDisks() && differentDisks == DifferentDisks::Refuse) {
         text.line("Nothing was merged: the two images hold different disks (of " +
                   plural(result.sameDisk.compared, " sector", " sectors") +
@@ -134,19 +146,20 @@ MergeResult mergeImages(DiskImage& target, const DiskImage& source, OperationLog
         return result;
     }
     text.openField(mergeSectorField(0, 0, 0), true);
-    const int cylinders = std::min<int>(target.trackCount, kMaxCylinders);
-    const int sides = std::min<int>(target.sideCount, kMaxSides);
+    const HeldGeometry held = heldGeometry(target);
+    const int cylinders = std::min<int>(held.cylinders, kMaxCylinders);
+    const int sides = std::min<int>(held.sides, kMaxSides);
     for (int c = 0; c < cylinders; ++c) {
         for (int s = 0; s < sides; ++s) {
             TrackRecord& track = target.track(s, c);
             const TrackRecord& from = source.track(s, c);
             for (int i = 0; i < std::min<int>(track.sectorCount, kMaxSectorsPerTrack); ++i) {
                 SectorEntry& entry = track.sectors[i];
-                const int j = lastMatch(from, entry.record);
-                const SectorEntry* match = j < 0 ? nullptr : &from.sectors[j];
-                const DataState sourceState = dataState(source, s, c, j);
+                const int matchSlot = lastMatch(from, entry.record);
+                const SectorEntry* match = matchSlot < 0 ? nullptr : &from.sectors[matchSlot];
+                const DataState sourceState = dataState(source, s, c, matchSlot);
                 const MergeOutcome outcome =
-                    decideMerge(c, s, entry, dataState(target, s, c, i), match, sourceState);
+                    decideMerge(c, s, entry, match, dataState(target, s, c, i), sourceState);
                 text.setField(sectorField(entry.cylinder, entry.head, entry.record));
                 if (outcome == MergeOutcome::NoMatch) {
                     continue;
@@ -159,7 +172,9 @@ MergeResult mergeImages(DiskImage& target, const DiskImage& source, OperationLog
                 } else if (outcome == MergeOutcome::Kept) {
                     ++result.kept;
                 }
-                text.mark(mergeOutcomeText(outcome, match != nullptr ? match->status : 0), "");
+                text.mark(mergeOutcomeText(outcome, match != nullptr ? match->status : 0,
+                                           sourceState),
+                          "");
             }
         }
     }
