@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "formats/image_types.h"
+#include "app/image_commands.h"
 #include "merge/sector_merge.h"
 #include "test_util.h"
 
