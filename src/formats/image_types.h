@@ -17,12 +17,24 @@ using ImageSaver = bool (*)(const std::string& path, const DiskImage& disk, Oper
 // counts (no dot is required).
 [[nodiscard]] std::string imageExtension(std::string_view path);
 
-// The reader for a path's extension (TD0, IMD, DSK, DMK), or nullptr when the type is not known.
+// The reader for a path's extension (TD0, IMD, DSK, DMK, IMG, and the variants TDO and IMA), or
+// nullptr when the type is not known.
 [[nodiscard]] ImageLoader findImageLoader(std::string_view path);
-// The writer for a path's extension (DSK, DMK), or nullptr.
+// The writer for a path's extension (DSK, DMK, IMD, IMG), or nullptr.
 [[nodiscard]] ImageSaver findImageSaver(std::string_view path);
 
-// The extensions the reader and the writer tables know, for messages: "TD0, IMD, DSK, DMK".
+// The reader for a file: its extension's, unless the file's content does not look like that type
+// and plainly is one other type (an IMD or Teledisk signature, a DMK header, a raw size). `note`
+// is the log line that says which reader and why; empty when the extension decided plainly.
+struct ReaderChoice {
+    ImageLoader load = nullptr;
+    std::string note;
+};
+[[nodiscard]] ReaderChoice chooseImageLoader(const std::string& path);
+// After the extension's reader refused a file: the one other reader its content plainly names.
+[[nodiscard]] ReaderChoice fallbackImageLoader(const std::string& path);
+
+// The extensions the reader and the writer tables know, for messages: "TD0, IMD, DSK, DMK, IMG".
 [[nodiscard]] std::string loadableTypes();
 [[nodiscard]] std::string savableTypes();
 
@@ -46,7 +58,7 @@ struct FilterChoice {
 // Load and Merge dialogs: the type of the path in the load path box comes first, and is the
 // default extension; any other box text (an empty one too) puts "All Files" first and "*".
 [[nodiscard]] FilterChoice loadFilterChoice(std::string_view loadPathBox);
-// Save dialog: DMK, DSK, All; default extension "DMK".
+// Save dialog: DMK, DSK, IMD, All; default extension "DMK".
 [[nodiscard]] FilterChoice saveFilterChoice();
 
 // The folder a dialog opens in: the part of the path before its last '/', "/" for a file in the
@@ -60,7 +72,8 @@ struct FilterChoice {
 // characters, so saving does not overwrite it; any other file its stem + "DMK".
 [[nodiscard]] std::string proposedSaveName(std::string_view loadedPath);
 
-// Load (and Merge) of a chosen path: the reader its extension picks. A path of no known type
+// Load (and Merge) of a chosen path: the reader chooseImageLoader picks, and when that reader
+// refuses the file, the one other reader its content plainly names. A path of no known type
 // reads nothing: the disk's trackCount becomes 0 (nothing else of it changes) and the log gets
 // one line naming the types that load. True when a disk is loaded.
 bool loadImageByType(const std::string& path, DiskImage& disk, OperationLog& log);
