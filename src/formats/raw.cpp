@@ -433,16 +433,17 @@ std::optional<std::vector<std::uint8_t>> encodeRaw(const DiskImage& disk, LogTex
         }
     }
     std::vector<std::string> notes;
-    const auto note = [&](std::size_t count, std::string_view what) {
+    const auto note = [&](std::size_t count, std::string_view what, std::string_view why) {
         if (count > 0) {
-            notes.push_back(plural(count, "sector", "sectors") + " " + std::string(what));
+            notes.push_back("Sectors " + std::string(what) + ": " + std::to_string(count) + "; " +
+                            std::string(why));
         }
     };
-    note(notRead, "were not read in full; a raw image cannot say so, so their fill is saved as data.");
-    note(crcErrors, "have a data CRC error; a raw image cannot mark it, so their bytes are saved as held.");
-    note(badIds, "have a bad ID; a raw image holds no IDs.");
-    note(marks, "have a deleted or unusual data mark; a raw image holds no marks.");
-    note(foreignIds, "have an ID naming another cylinder or head; a raw image holds no IDs.");
+    note(notRead, "not read in full", "a raw image cannot say so, so their fill is saved as data.");
+    note(crcErrors, "with a data CRC error", "a raw image cannot mark it, so the bytes are saved as held.");
+    note(badIds, "with a bad ID", "a raw image holds no IDs.");
+    note(marks, "with a deleted or unusual data mark", "a raw image holds no marks.");
+    note(foreignIds, "whose ID names another cylinder or head", "a raw image holds no IDs.");
     const std::string form = rawGeometryText(*geometry);
     const RawLayout* bySize = rawLayoutForSize(file.size());
     if (bySize != nullptr && bySize->geometry == *geometry) {

@@ -5,6 +5,7 @@
 #include "formats/dmk.h"
 #include "formats/dsk.h"
 #include "formats/imd.h"
+#include "formats/raw.h"
 #include "formats/td0.h"
 #include "test_util.h"
 
@@ -29,9 +30,13 @@ TEST(ImageTypes, ReadersAndWritersByTheLastThreeCharactersInAnyCase) {
     EXPECT_EQ(findImageLoader(""), nullptr);
     EXPECT_EQ(findImageSaver("out.dsk"), &saveDskImage);
     EXPECT_EQ(findImageSaver("out.DMK"), &saveDmkImage);
-    EXPECT_EQ(findImageSaver("out.imd"), nullptr);
-    EXPECT_EQ(loadableTypes(), "TD0, IMD, DSK, DMK");
-    EXPECT_EQ(savableTypes(), "DSK, DMK");
+    EXPECT_EQ(findImageSaver("out.imd"), &saveImdImage);
+    EXPECT_EQ(findImageSaver("out.Img"), &saveRawImage);
+    EXPECT_EQ(findImageSaver("out.td0"), nullptr);
+    EXPECT_EQ(findImageLoader("CPM-MII.tdo"), &loadTd0Image);  // well-known variants
+    EXPECT_EQ(findImageLoader("disk.ima"), &loadRawImage);
+    EXPECT_EQ(loadableTypes(), "TD0, IMD, DSK, DMK, IMG");
+    EXPECT_EQ(savableTypes(), "DSK, DMK, IMD, IMG");
 }
 
 TEST(ImageTypes, LoadFiltersFollowTheLoadPathBox) {
@@ -46,12 +51,13 @@ TEST(ImageTypes, LoadFiltersFollowTheLoadPathBox) {
     EXPECT_EQ(loadFilterChoice("").defaultExtension, "*");
 
     const FilterChoice save = saveFilterChoice();
-    EXPECT_EQ(keysOf(save), (Keys{"DMK", "DSK", "All"}));
+    EXPECT_EQ(keysOf(save), (Keys{"DMK", "DSK", "IMD", "All"}));
     EXPECT_EQ(save.defaultExtension, "DMK");
     EXPECT_EQ(save.filters[0].description, "DMK Files (*.DMK)");
     EXPECT_EQ(save.filters[0].pattern, "*.DMK");
-    EXPECT_EQ(save.filters[2].description, "All Files (*.*)");
-    EXPECT_EQ(save.filters[2].pattern, "*.*");
+    EXPECT_EQ(save.filters[2].description, "IMD Files (*.IMD)");
+    EXPECT_EQ(save.filters[3].description, "All Files (*.*)");
+    EXPECT_EQ(save.filters[3].pattern, "*.*");
     EXPECT_EQ(loadFilterChoice("").filters[2].description, "IMD Files (*.IMD)");
     EXPECT_EQ(loadFilterChoice("").filters[3].pattern, "*.TD0");
 }
@@ -84,7 +90,7 @@ TEST(ImageTypes, UnknownLoadTypeEmptiesTheDiskAndSaysSo) {
     EXPECT_EQ(disk->trackCount, 0);
     EXPECT_EQ(disk->sideCount, 2);
     EXPECT_EQ(log.currentText(),
-              "x.dmk2 is not a known image type; the types that load are TD0, IMD, DSK, DMK.");
+              "x.dmk2 is not a known image type; the types that load are TD0, IMD, DSK, DMK, IMG.");
 }
 
 TEST(ImageTypes, SaveKeepsTheDiskForAnUnknownTypeAndSkipsTinyDisks) {
@@ -99,7 +105,7 @@ TEST(ImageTypes, SaveKeepsTheDiskForAnUnknownTypeAndSkipsTinyDisks) {
     EXPECT_EQ(disk->trackCount, 77);
     EXPECT_EQ(log.currentText(), path +
                                      " was not saved: it is not a type that can be saved; the "
-                                     "types that save are DSK, DMK.");
+                                     "types that save are DSK, DMK, IMD, IMG.");
     EXPECT_FALSE(std::filesystem::exists(path));
 
     disk->trackCount = 1;

@@ -92,6 +92,9 @@ struct DskOptions {
 };
 [[nodiscard]] std::vector<std::uint8_t> writeDsk(const Disk& disk, const DskOptions& options = {});
 
+// The sector data only, track after track, each track's sectors in record order.
+[[nodiscard]] std::vector<std::uint8_t> writeRaw(const Disk& disk);
+
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 }  // namespace mkdisk
