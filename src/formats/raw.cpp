@@ -19,7 +19,6 @@ constexpr std::uint8_t kMaxRawSizeCode = 3;  // a slot holds 1024 bytes
 constexpr RawTrackShape kFm26x128{26, 0, true, 1};
 constexpr RawTrackShape kMfm26x256{26, 1, false, 1};
 constexpr RawTrackShape kMfm16x512{16, 2, false, 1};
-constexpr RawTrackShape kMfm8x1024{8, 3, false, 1};
 
 constexpr RawGeometry uniform(int cylinders, int heads, RawTrackShape shape) {
     return {cylinders, heads, shape, 1, shape};

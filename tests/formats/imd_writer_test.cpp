@@ -5,6 +5,7 @@
 #include "formats/dmk.h"
 #include "formats/image_types.h"
 #include "formats/imd.h"
+#include "dmk_test_support.h"
 #include "format_test_support.h"
 #include "mkdisk/samples.h"
 #include "test_util.h"
@@ -13,14 +14,6 @@ namespace sv {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::unique_ptr<DiskImage> viaDmk(const mkdisk::Disk& model) {
-    auto disk = makeDiskImage();
-    TextLog log;
-    LogText text(log, "");
-    decodeDmk(mkdisk::writeDmk(model), *disk, text);
-    return disk;
-}
 
 struct Saved {
     std::vector<std::uint8_t> file;
@@ -71,7 +64,7 @@ TEST(ImdWriter, BytesOfASmallDisk) {
     model.find(1, 0, 3)->badDataCrc = true;
     model.find(1, 0, 4)->mark = 0xF8;
     model.find(1, 0, 5)->cylinder = 9;
-    auto disk = viaDmk(model);
+    auto disk = svtest::decodeDmkDisk(model).disk;
     setSourcePath(*disk, "a\x1A.dmk");
     const Saved saved = encode(*disk);
     const std::string header = "IMD 1.18: 01/02/2003 04:05:06\r\nSaved by Sectorvane from a?.dmk\r\n\x1A";
@@ -111,7 +104,7 @@ TEST(ImdWriter, SaysWhatItCannotHold) {
     odd.record = 30;
     model.at(7, 0).sectors.insert(model.at(7, 0).sectors.begin() + 3, odd);
     model.at(9, 0).sectors.clear();
-    const auto disk = viaDmk(model);
+    const auto disk = svtest::decodeDmkDisk(model).disk;
     const Saved saved = encode(*disk);
     EXPECT_EQ(saved.log,
               "Saving IMD Image: x.imd\r\n"
@@ -133,7 +126,7 @@ TEST(ImdWriter, SaysWhatItCannotHold) {
 
 TEST(ImdWriter, SavedByExtensionAndAtomically) {
     svtest::TempDir dir;
-    const auto disk = viaDmk(mkdisk::model2Disk(1));
+    const auto disk = svtest::decodeDmkDisk(mkdisk::model2Disk(1)).disk;
     TextLog log;
     EXPECT_EQ(saveImageByType(dir.file("a.IMD"), *disk, log), SaveOutcome::Saved);
     EXPECT_EQ(log.currentText().substr(log.currentText().size() - 30), "T076 H0 S26 - IMD image saved.");
@@ -149,7 +142,7 @@ TEST(ImdWriter, SavedByExtensionAndAtomically) {
 
 TEST(ImdWriter, EverySampleAndRealDiskSurvivesLoadSaveLoad) {
     for (const auto& sample : mkdisk::samples()) {
-        const auto disk = viaDmk(sample.build());
+        const auto disk = svtest::decodeDmkDisk(sample.build()).disk;
         auto again = makeDiskImage();
         TextLog log;
         loadImdBytes(encode(*disk).file, "x.imd", *again, log);

@@ -6,6 +6,7 @@
 
 #include "formats/dmk.h"
 #include "formats/image_types.h"
+#include "dmk_test_support.h"
 #include "format_test_support.h"
 #include "mkdisk/samples.h"
 #include "test_util.h"
@@ -21,14 +22,6 @@ svtest::Loaded loadRaw(const std::vector<std::uint8_t>& bytes, const RawGeometry
     loadRawBytes(bytes, "d.img", geometry, *out.disk, log);
     out.log = log.currentText();
     return out;
-}
-
-std::unique_ptr<DiskImage> viaDmk(const mkdisk::Disk& model) {
-    auto disk = makeDiskImage();
-    TextLog log;
-    LogText text(log, "");
-    decodeDmk(mkdisk::writeDmk(model), *disk, text);
-    return disk;
 }
 
 RawGeometry geometryOf(std::string_view text) {
@@ -128,7 +121,7 @@ TEST(RawGeometryText, ParsesAndPrintsTheOptionForm) {
 TEST(RawWriter, SamplesRoundTripOrAreRefusedNamingATrack) {
     int written = 0;
     for (const auto& sample : mkdisk::samples()) {
-        const auto disk = viaDmk(sample.build());
+        const auto disk = svtest::decodeDmkDisk(sample.build()).disk;
         TextLog log;
         LogText text(log, "Saving Raw Image: x.img");
         std::string reason;
@@ -170,7 +163,7 @@ TEST(RawWriter, SamplesRoundTripOrAreRefusedNamingATrack) {
 
     TextLog log;
     LogText text(log, "Saving Raw Image: x.img");
-    EXPECT_FALSE(encodeRaw(*viaDmk(mkdisk::damagedModel2Disk()), text).has_value());
+    EXPECT_FALSE(encodeRaw(*svtest::decodeDmkDisk(mkdisk::damagedModel2Disk()).disk, text).has_value());
     EXPECT_EQ(log.currentText(), "Saving Raw Image: x.img\r\nA raw image cannot hold this disk: "
                                  "cylinder 5 side 0 does not fit a raw image: record 7 is on it "
                                  "twice.\r\nOperation aborted.");
@@ -181,7 +174,7 @@ TEST(RawWriter, SaysWhatItCannotMarkAndKeepsTheOldFileWhenRefused) {
     auto model = mkdisk::model2Disk(1);
     model.find(2, 0, 5)->badDataCrc = true;
     model.find(4, 0, 9)->mark = 0xF8;
-    const auto disk = viaDmk(model);
+    const auto disk = svtest::decodeDmkDisk(model).disk;
     TextLog log;
     ASSERT_TRUE(saveRawImage(dir.file("a.img"), *disk, log));
     EXPECT_EQ(log.currentText(),
@@ -193,7 +186,7 @@ TEST(RawWriter, SaysWhatItCannotMarkAndKeepsTheOldFileWhenRefused) {
     EXPECT_EQ(svtest::readFile(dir.file("a.img")), mkdisk::writeRaw(model));
 
     svtest::writeFile(dir.file("old.img"), {1, 2, 3});
-    EXPECT_FALSE(saveRawImage(dir.file("old.img"), *viaDmk(mkdisk::damagedModel2Disk()), log));
+    EXPECT_FALSE(saveRawImage(dir.file("old.img"), *svtest::decodeDmkDisk(mkdisk::damagedModel2Disk()).disk, log));
     EXPECT_EQ(svtest::readFile(dir.file("old.img")), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
