@@ -4,7 +4,7 @@
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    constexpr std::size_t kLimit = 1 << 20;
+    constexpr std::size_t kLimit = 1 << 18;
     const sv::Expansion out = sv::expandLzhuf(svfuzz::input(data, size), kLimit);
     if (out.bytes.size() > kLimit + 60) {
         __builtin_trap();

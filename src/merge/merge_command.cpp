@@ -30,7 +30,7 @@ MergeCommandOutcome runMergeCommand(const std::string& chosenPath, DiskImage& ta
         sayNothingMerged(mergeLog, "no disk is loaded to merge into.", false);
         return MergeCommandOutcome::NoTarget;
     }
-    if (findImageLoader(chosenPath) == nullptr) {
+    if (chooseImageLoader(chosenPath).load == nullptr) {
         source.trackCount = 0;
         sayNothingMerged(mergeLog,
                          chosenPath + " is not a known image type; the types that load are " +
