@@ -6,6 +6,7 @@
 
 #include "formats/td0.h"
 #include "format_test_support.h"
+#include "mkdisk/samples.h"
 #include "test_util.h"
 
 namespace sv {
@@ -113,6 +114,24 @@ TEST(Td0Advanced, CutCorruptAndExplosiveStreamsStopWithALine) {
     EXPECT_NE(dictionary.failure.find("expands to more than"), std::string::npos);
     EXPECT_TRUE(expandLzw({}, 100).failure.empty());
     EXPECT_TRUE(expandLzhuf({}, 100).bytes.empty());
+}
+
+}  // namespace
+}  // namespace sv
+
+namespace sv {
+namespace {
+
+// A generated disk in 1.x advanced form (the fixture tool's own LZW writer) loads as its normal
+// form does, every sector and the log below the compression line.
+TEST(Td0Advanced, GeneratedLzwFileEqualsItsNormalForm) {
+    auto model = mkdisk::damagedModel2Disk();
+    model.comment = "lzw\ncheck";
+    const auto normal = loadTd0(mkdisk::writeTd0(model));
+    const auto advanced = loadTd0(mkdisk::writeTd0(model, {.advancedLzw = true}));
+    expectSameDisk(*normal.disk, *advanced.disk, "lzw");
+    const auto tail = [](const std::string& log) { return log.substr(log.find("Image created")); };
+    EXPECT_EQ(tail(normal.log), tail(advanced.log));
 }
 
 }  // namespace
