@@ -8,6 +8,7 @@
 
 #include "core/disk_image.h"
 #include "core/operation_log.h"
+#include "formats/save_preflight.h"
 
 namespace sv {
 
@@ -27,6 +28,9 @@ namespace sv {
 // marks other than normal and deleted, a track of mixed sector sizes or densities, which is
 // split into one track record per run) is said in the log before the file is written.
 bool saveImdImage(const std::string& path, const DiskImage& disk, OperationLog& log);
+
+// What a save cannot give back as it is, found before a byte is written.
+[[nodiscard]] SavePreflight imdSavePreflight(const DiskImage& disk);
 
 // The file a save writes, with `stamp` ("dd/mm/yyyy hh:mm:ss") in its header line.
 [[nodiscard]] std::vector<std::uint8_t> encodeImd(const DiskImage& disk, LogText& text,

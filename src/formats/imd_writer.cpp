@@ -5,6 +5,7 @@
 
 #include "formats/image_file.h"
 #include "formats/imd.h"
+#include "formats/save_preflight.h"
 
 namespace sv {
 
@@ -27,29 +28,73 @@ std::uint8_t writtenSizeCode(const SectorEntry& e) {
     return e.sizeCode > kLargestSizeCode ? kLargestHeldSizeCode : e.sizeCode;
 }
 
-// Counts what the file cannot hold, remembering the first sector of each kind for the log.
-class Losses {
-public:
-    void add(std::size_t kind, const std::string& field) {
-        if (counts_[kind]++ == 0) {
-            first_[kind] = field;
-        }
-    }
-    void report(std::vector<std::string>& notes, std::size_t kind, std::string_view what) const {
-        if (counts_[kind] == 0) {
-            return;
-        }
-        const std::size_t n = counts_[kind];
-        notes.push_back(std::to_string(n) + (n == 1 ? " sector (" : " sectors (the first ") +
-                        first_[kind] + ") " + std::string(what));
-    }
+// A deleted flag, or the mark F8 that FM and MFM both read as deleted.
+bool isDeleted(const SectorEntry& e) {
+    return (e.status & status::deletedData) != 0 || e.dataAddressMark() == 0xF8;
+}
 
-private:
-    std::array<std::size_t, 5> counts_{};
-    std::array<std::string, 5> first_{};
-};
+// What a sector reads back as after a save: record type 0 for fill, else the status the record
+// type gives; the state the reader derives from it.
+bool comesBackAsItIs(const SectorEntry& e, DataState state) {
+    if (isFill(state)) {
+        return e.status == (status::damBit0 | status::damBit1 | status::idCrcError) &&
+               state == DataState::NoDataField;
+    }
+    const bool error = (e.status & status::dataCrcError) != 0;
+    const std::uint8_t back = static_cast<std::uint8_t>(
+        (isDeleted(e) ? status::deletedData : status::damBit0 | status::damBit1) |
+        (error ? status::dataCrcError : 0));
+    return e.sizeCode <= kLargestHeldSizeCode && e.status == back &&
+           state == dataStateOf({.crcError = error}, e.sizeCode);
+}
 
-enum Loss : std::size_t { BadId, OddMark, SizeBeyond, Clipped, KindCount };
+constexpr std::array<LossRule, 8> kImdLosses{{
+    {"sector has", "sectors have", " a bad ID; IMD cannot mark that, so it is saved as a good ID.",
+     [](const SectorEntry& e, DataState state, int, int) {
+         return (e.status & status::idCrcError) != 0 && !isFill(state);
+     }},
+    {"sector has", "sectors have",
+     " the data mark F9 or FA, or a deleted flag beside a mark other than F8; IMD holds normal "
+     "and deleted data only, so it is saved as one of them.",
+     [](const SectorEntry& e, DataState state, int, int) {
+         const int mark = e.status & 3;
+         return !isFill(state) && (mark == 1 || mark == 2 ||
+                                   ((e.status & status::deletedData) != 0 && mark != 0));
+     }},
+    {"sector has", "sectors have",
+     " the data mark F8 without the deleted flag; IMD records it as deleted data, which reads "
+     "back with the flag.",
+     [](const SectorEntry& e, DataState state, int, int) {
+         return !isFill(state) && (e.status & (status::deletedData | 3)) == 0;
+     }},
+    {"sector holds", "sectors hold",
+     " fill, not data (no data field or not captured); saved as unavailable (record type 0), "
+     "which reads back as 0xE5 with a bad ID.",
+     [](const SectorEntry& e, DataState state, int, int) {
+         return isFill(state) && !comesBackAsItIs(e, state);
+     }},
+    {"sector was", "sectors were", " cut short; IMD cannot say so, so it is saved as a data error.",
+     [](const SectorEntry&, DataState state, int, int) { return state == DataState::CutShort; }},
+    {"sector has", "sectors have",
+     " a size code above 6, which IMD does not define; it is saved as the 1024 bytes held, size "
+     "code 3.",
+     [](const SectorEntry& e, DataState, int, int) { return e.sizeCode > kLargestSizeCode; }},
+    {"sector is", "sectors are",
+     " longer than the 1024 bytes held; the rest is saved as spaces and the sector marked as a "
+     "data error.",
+     [](const SectorEntry& e, DataState state, int, int) {
+         return !isFill(state) && e.sizeCode > kLargestHeldSizeCode && e.sizeCode <= kLargestSizeCode;
+     }},
+    // Whatever else would not read back unchanged (a CRC bit and a state that disagree, bits
+    // no format defines).
+    {"sector has", "sectors have", " a status IMD cannot hold as it is; it is saved as its record type says.",
+     [](const SectorEntry& e, DataState state, int, int) {
+         const bool plainMark = (e.status & 7) == 3 || (e.status & 7) == 4;
+         return !isFill(state) && state != DataState::CutShort &&
+                e.sizeCode <= kLargestHeldSizeCode && (e.status & status::idCrcError) == 0 &&
+                plainMark && !comesBackAsItIs(e, state);
+     }},
+}};
 
 std::string sanitisedComment(std::string_view text) {
     std::string out;
@@ -70,7 +115,6 @@ std::vector<std::uint8_t> encodeImd(const DiskImage& disk, LogText& text, std::s
 
     text.openField(shortSectorField(0, 0, 0), true);
     std::string lastField = shortSectorField(0, 0, 0);
-    Losses losses;
     std::vector<std::string> splitTracks;
     std::vector<std::string> emptyTracks;
     const HeldGeometry held = heldGeometry(disk);
@@ -121,23 +165,12 @@ std::vector<std::uint8_t> encodeImd(const DiskImage& disk, LogText& text, std::s
                     }
                     std::vector<std::uint8_t> data(e.data.begin(),
                                                    e.data.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(length, kSectorDataBytes)));
-                    bool error = (e.status & status::dataCrcError) != 0;
-                    if (e.sizeCode > kLargestSizeCode) {
-                        losses.add(SizeBeyond, lastField);
-                    } else if (length > kSectorDataBytes) {
-                        // Only the first 1024 bytes were kept: the rest is fill, and says so.
-                        data.resize(length, 0x20);
-                        error = true;
-                        losses.add(Clipped, lastField);
-                    }
-                    if ((e.status & status::idCrcError) != 0) {
-                        losses.add(BadId, lastField);
-                    }
-                    const std::uint8_t mark = e.dataAddressMark();
-                    const bool deleted = (e.status & status::deletedData) != 0 || mark == 0xF8;
-                    if (!deleted && mark != 0xFB) {
-                        losses.add(OddMark, lastField);
-                    }
+                    // Only the first 1024 bytes were kept: the rest is fill, and says so.
+                    const bool clipped = e.sizeCode <= kLargestSizeCode && length > kSectorDataBytes;
+                    data.resize(length, 0x20);
+                    const bool error = (e.status & status::dataCrcError) != 0 || clipped ||
+                                       state == DataState::CutShort;
+                    const bool deleted = isDeleted(e);
                     const bool compressed = std::all_of(data.begin(), data.end(),
                                                         [&](std::uint8_t b) { return b == data[0]; });
                     file.push_back(static_cast<std::uint8_t>(1 + (compressed ? 1 : 0) + (deleted ? 2 : 0) +
@@ -156,17 +189,7 @@ std::vector<std::uint8_t> encodeImd(const DiskImage& disk, LogText& text, std::s
         }
     }
 
-    std::vector<std::string> notes;
-    losses.report(notes, BadId, "had a bad ID; IMD cannot mark that, so it is saved as a good ID.");
-    losses.report(notes, OddMark,
-                  "had a data mark other than FB or F8; IMD holds only normal and deleted marks, so "
-                  "it is saved as normal.");
-    losses.report(notes, SizeBeyond,
-                  "had a size code above 6, which IMD does not define; it is saved as 1024 bytes "
-                  "(size code 3), the bytes held.");
-    losses.report(notes, Clipped,
-                  "is longer than the 1024 bytes held; the rest is saved as spaces and the sector "
-                  "marked as a data error.");
+    std::vector<std::string> notes = imdSavePreflight(disk).lines();
     if (!splitTracks.empty()) {
         notes.push_back("A track record holds one sector size and density; " +
                         std::to_string(splitTracks.size()) +
@@ -183,6 +206,8 @@ std::vector<std::uint8_t> encodeImd(const DiskImage& disk, LogText& text, std::s
     addNotesAboveClosing(text, notes, lastField);
     return file;
 }
+
+SavePreflight imdSavePreflight(const DiskImage& disk) { return preflightSave(disk, kImdLosses); }
 
 bool saveImdImage(const std::string& path, const DiskImage& disk, OperationLog& log) {
     LogText text(log, "Saving IMD Image: " + path);

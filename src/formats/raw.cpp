@@ -6,6 +6,7 @@
 
 #include "core/byte_reader.h"
 #include "formats/image_file.h"
+#include "formats/save_preflight.h"
 
 namespace sv {
 
@@ -155,6 +156,7 @@ void decodeRaw(std::span<const std::uint8_t> bytes, const std::string& path,
     }
     disk.trackCount = static_cast<std::uint8_t>(geometry.cylinders);
     addNotesAboveClosing(text, notes, lastField);
+    noteOutsideGeometry(text, disk);
     text.finish(" - Raw image loaded.");
     setSourcePath(disk, path);
 }
@@ -192,7 +194,33 @@ std::optional<RawTrackShape> trackShape(const DiskImage& disk, int side, int cyl
     return RawTrackShape{count, first.sizeCode, first.singleDensity == 1, lowest};
 }
 
+// A raw image holds data only: every sector reads back good, status 0x03, its ID its position.
+constexpr std::array<LossRule, 5> kRawLosses{{
+    {"sector holds", "sectors hold",
+     " fill, not data (no data field, not captured or cut short); a raw image cannot say so, so "
+     "the fill is saved as data.",
+     [](const SectorEntry&, DataState state, int, int) {
+         return isFill(state) || state == DataState::CutShort;
+     }},
+    {"sector has", "sectors have",
+     " a data CRC error; a raw image cannot mark it, so the bytes are saved as held.",
+     [](const SectorEntry& e, DataState state, int, int) {
+         return !isFill(state) && state != DataState::CutShort &&
+                ((e.status & status::dataCrcError) != 0 || state == DataState::CrcError);
+     }},
+    {"sector has", "sectors have", " a bad ID; a raw image holds no IDs.",
+     [](const SectorEntry& e, DataState, int, int) { return (e.status & status::idCrcError) != 0; }},
+    {"sector has", "sectors have", " a deleted or unusual data mark; a raw image holds no marks.",
+     [](const SectorEntry& e, DataState, int, int) {
+         return (e.status & ~(status::dataCrcError | status::idCrcError)) != (status::damBit0 | status::damBit1);
+     }},
+    {"sector has", "sectors have", " an ID naming another cylinder or head; a raw image holds no IDs.",
+     [](const SectorEntry& e, DataState, int s, int c) { return e.cylinder != c || e.head != s; }},
+}};
+
 }  // namespace
+
+SavePreflight rawSavePreflight(const DiskImage& disk) { return preflightSave(disk, kRawLosses); }
 
 std::uint64_t RawGeometry::bytes() const {
     std::uint64_t total = 0;
@@ -396,11 +424,6 @@ std::optional<std::vector<std::uint8_t>> encodeRaw(const DiskImage& disk, LogTex
     text.openField(shortSectorField(0, 0, 0), true);
     std::vector<std::uint8_t> file;
     file.reserve(geometry->bytes());
-    std::size_t crcErrors = 0;
-    std::size_t badIds = 0;
-    std::size_t marks = 0;
-    std::size_t foreignIds = 0;
-    std::size_t notRead = 0;
     std::string lastField = shortSectorField(0, 0, 0);
     for (int c = 0; c < geometry->cylinders; ++c) {
         for (int h = 0; h < geometry->heads; ++h) {
@@ -419,30 +442,10 @@ std::optional<std::vector<std::uint8_t>> encodeRaw(const DiskImage& disk, LogTex
                 text.setField(lastField);
                 file.insert(file.end(), e.data.begin(),
                             e.data.begin() + static_cast<std::ptrdiff_t>(e.lengthBytes()));
-                crcErrors += (e.status & status::dataCrcError) != 0 ? 1 : 0;
-                badIds += (e.status & status::idCrcError) != 0 ? 1 : 0;
-                marks += (e.status & status::deletedData) != 0 || e.dataAddressMark() != 0xFB ? 1 : 0;
-                foreignIds += e.cylinder != c || e.head != h ? 1 : 0;
-                const DataState state = dataState(disk, h, c, slot);
-                notRead += state == DataState::NoDataField || state == DataState::NotCaptured ||
-                                   state == DataState::CutShort
-                               ? 1
-                               : 0;
             }
         }
     }
-    std::vector<std::string> notes;
-    const auto note = [&](std::size_t count, std::string_view what, std::string_view why) {
-        if (count > 0) {
-            notes.push_back("Sectors " + std::string(what) + ": " + std::to_string(count) + "; " +
-                            std::string(why));
-        }
-    };
-    note(notRead, "not read in full", "a raw image cannot say so, so their fill is saved as data.");
-    note(crcErrors, "with a data CRC error", "a raw image cannot mark it, so the bytes are saved as held.");
-    note(badIds, "with a bad ID", "a raw image holds no IDs.");
-    note(marks, "with a deleted or unusual data mark", "a raw image holds no marks.");
-    note(foreignIds, "whose ID names another cylinder or head", "a raw image holds no IDs.");
+    std::vector<std::string> notes = rawSavePreflight(disk).lines();
     const std::string form = rawGeometryText(*geometry);
     const RawLayout* bySize = rawLayoutForSize(file.size());
     if (bySize != nullptr && bySize->geometry == *geometry) {

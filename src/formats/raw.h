@@ -13,6 +13,7 @@
 
 #include "core/disk_image.h"
 #include "core/operation_log.h"
+#include "formats/save_preflight.h"
 
 namespace sv {
 
@@ -75,6 +76,7 @@ void loadRawBytes(std::span<const std::uint8_t> bytes, const std::string& path,
 
 // Writes the disk as a raw image at exactly `path`. Refused before anything is written when the
 // tracks cannot be held; what a raw image cannot mark (errors, marks, IDs) is said in the log.
+[[nodiscard]] SavePreflight rawSavePreflight(const DiskImage& disk);
 bool saveRawImage(const std::string& path, const DiskImage& disk, OperationLog& log);
 [[nodiscard]] std::optional<std::vector<std::uint8_t>> encodeRaw(const DiskImage& disk, LogText& text);
 

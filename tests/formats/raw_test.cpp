@@ -179,8 +179,8 @@ TEST(RawWriter, SaysWhatItCannotMarkAndKeepsTheOldFileWhenRefused) {
     ASSERT_TRUE(saveRawImage(dir.file("a.img"), *disk, log));
     EXPECT_EQ(log.currentText(),
               "Saving Raw Image: " + dir.file("a.img") +
-                  "\r\nSectors with a data CRC error: 1; a raw image cannot mark it, so the bytes "
-                  "are saved as held.\r\nSectors with a deleted or unusual data mark: 1; a raw "
+                  "\r\n1 sector has a data CRC error; a raw image cannot mark it, so the bytes "
+                  "are saved as held.\r\n1 sector has a deleted or unusual data mark; a raw "
                   "image holds no marks.\r\nWritten as 77 cylinders, 1 side, 26 x 256 MFM; cylinder 0 "
                   "side 0 26 x 128 FM; its size names that layout.\r\nT076 H0 S26 - Raw image saved.");
     EXPECT_EQ(svtest::readFile(dir.file("a.img")), mkdisk::writeRaw(model));

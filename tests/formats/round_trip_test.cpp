@@ -54,6 +54,7 @@ std::unique_ptr<DiskImage> throughFile(const DiskImage& disk, const std::string&
 
 const svtest::WriterUnderTest kDmkWriter{".dmk", saveDmkImage, loadDmkImage, dmkSavePreflight};
 const svtest::WriterUnderTest kDskWriter{".dsk", saveDskImage, loadDskImage, dskSavePreflight};
+const svtest::WriterUnderTest kImdWriter{".imd", saveImdImage, loadImdImage, imdSavePreflight};
 
 TEST(RoundTrip, ImdAndTd0ThroughDmkKeepEverySector) {
     svtest::TempDir dir;
@@ -204,7 +205,7 @@ void PrintTo(const DiskSource& source, std::ostream* out) { *out << source.name;
 
 class EveryDiskRoundTrip : public ::testing::TestWithParam<DiskSource> {};
 
-TEST_P(EveryDiskRoundTrip, GivesBackEveryUnreportedSectorThroughDmkAndDsk) {
+TEST_P(EveryDiskRoundTrip, GivesBackEveryUnreportedSectorThroughDmkDskAndImd) {
     const DiskSource& source = GetParam();
     svtest::TempDir dir;
     auto disk = makeDiskImage();
@@ -223,6 +224,7 @@ TEST_P(EveryDiskRoundTrip, GivesBackEveryUnreportedSectorThroughDmkAndDsk) {
 
     svtest::expectDifferentialRoundTrip(*disk, kDmkWriter, dir.file("copy.dmk"));
     svtest::expectDifferentialRoundTrip(*disk, kDskWriter, dir.file("copy.dsk"));
+    svtest::expectDifferentialRoundTrip(*disk, kImdWriter, dir.file("copy.imd"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Disks, EveryDiskRoundTrip, ::testing::ValuesIn(everyDisk()),
