@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (sv::isEmpty(disk)) {
         return 0;
     }
-    sv::LogText text(log, "Saving IMD Image: fuzz.imd");
+    sv::LogEditor text(log, "Saving IMD Image: fuzz.imd");
     const auto file = sv::encodeImd(disk, text, "01/01/2000 00:00:00");
     static auto again = sv::makeDiskImage();
     sv::loadImdBytes(file, "fuzz.imd", *again, log);

@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (sv::isEmpty(disk)) {
         return 0;
     }
-    sv::LogText text(log, "Saving Raw Image: fuzz.img");
+    sv::LogEditor text(log, "Saving Raw Image: fuzz.img");
     std::string reason;
     const auto written = sv::rawGeometryOf(disk, reason);
     const auto file = sv::encodeRaw(disk, text);

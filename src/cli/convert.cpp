@@ -14,8 +14,7 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
         ->required();
     addGeometryOption(*cmd, *geometry);
     cmd->callback([in, out, geometry, &exitCode] {
-        const ImageSaver save = saverFor(*out);
-        if (save == nullptr) {
+        if (!isSavableType(*out)) {
             exitCode = kExitUsage;
             return;
         }
@@ -24,7 +23,7 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
             exitCode = kExitFailed;
             return;
         }
-        exitCode = saveAndPrint(save, *out, *disk);
+        exitCode = saveAndPrint(*out, *disk);
     });
 }
 

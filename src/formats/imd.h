@@ -33,7 +33,7 @@ bool saveImdImage(const std::string& path, const DiskImage& disk, OperationLog& 
 [[nodiscard]] SavePreflight imdSavePreflight(const DiskImage& disk);
 
 // The file a save writes, with `stamp` ("dd/mm/yyyy hh:mm:ss") in its header line.
-[[nodiscard]] std::vector<std::uint8_t> encodeImd(const DiskImage& disk, LogText& text,
+[[nodiscard]] std::vector<std::uint8_t> encodeImd(const DiskImage& disk, LogEditor& text,
                                                   std::string_view stamp);
 
 }  // namespace sv

@@ -107,7 +107,7 @@ std::string sanitisedComment(std::string_view text) {
 
 }  // namespace
 
-std::vector<std::uint8_t> encodeImd(const DiskImage& disk, LogText& text, std::string_view stamp) {
+std::vector<std::uint8_t> encodeImd(const DiskImage& disk, LogEditor& text, std::string_view stamp) {
     const std::string header = "IMD 1.18: " + std::string(stamp) + "\r\nSaved by Sectorvane from " +
                                sanitisedComment(sourcePathTrimmed(disk)) + "\r\n";
     std::vector<std::uint8_t> file(header.begin(), header.end());
@@ -210,7 +210,7 @@ std::vector<std::uint8_t> encodeImd(const DiskImage& disk, LogText& text, std::s
 SavePreflight imdSavePreflight(const DiskImage& disk) { return preflightSave(disk, kImdLosses); }
 
 bool saveImdImage(const std::string& path, const DiskImage& disk, OperationLog& log) {
-    LogText text(log, "Saving IMD Image: " + path);
+    LogEditor text(log, "Saving IMD Image: " + path);
     const std::time_t now = std::time(nullptr);
     char stamp[32] = "01/01/1970 00:00:00";
     if (const std::tm* local = std::localtime(&now)) {

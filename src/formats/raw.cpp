@@ -70,7 +70,7 @@ std::string trackName(int cylinder, int side) {
 }
 
 void decodeRaw(std::span<const std::uint8_t> bytes, const std::string& path,
-               const RawGeometry* given, DiskImage& disk, LogText& text) {
+               const RawGeometry* given, DiskImage& disk, LogEditor& text) {
     const RawLayout* layout = given == nullptr ? rawLayoutForSize(bytes.size()) : nullptr;
     if (given == nullptr && layout == nullptr) {
         text.fail(path + " is " + std::to_string(bytes.size()) +
@@ -151,7 +151,7 @@ void decodeRaw(std::span<const std::uint8_t> bytes, const std::string& path,
                         " after the last sector of the layout are not read.");
     }
     if (cylindersHeld == 0) {
-        abortEmptyLoad(text, disk, std::move(notes), path + " holds no sector.", FailureStops::With);
+        abortEmptyLoad(text, disk, std::move(notes), path + " holds no sector.", ReaderWording::WithFullStops);
         return;
     }
     disk.trackCount = static_cast<std::uint8_t>(geometry.cylinders);
@@ -328,14 +328,14 @@ std::string describeRawGeometry(const RawGeometry& g) {
 void loadRawBytes(std::span<const std::uint8_t> bytes, const std::string& path,
                   const RawGeometry* geometry, DiskImage& disk, OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading Raw Image: " + path);
+    LogEditor text(log, "Loading Raw Image: " + path);
     decodeRaw(bytes, path, geometry, disk, text);
 }
 
 void loadRawImage(const std::string& path, DiskImage& disk, OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading Raw Image: " + path);
-    if (const auto bytes = readImageFile(path, text, FailureStops::With)) {
+    LogEditor text(log, "Loading Raw Image: " + path);
+    if (const auto bytes = readImageFile(path, text, ReaderWording::WithFullStops)) {
         decodeRaw(*bytes, path, nullptr, disk, text);
     }
 }
@@ -343,8 +343,8 @@ void loadRawImage(const std::string& path, DiskImage& disk, OperationLog& log) {
 void loadRawImageAs(const std::string& path, const RawGeometry& geometry, DiskImage& disk,
                     OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading Raw Image: " + path);
-    if (const auto bytes = readImageFile(path, text, FailureStops::With)) {
+    LogEditor text(log, "Loading Raw Image: " + path);
+    if (const auto bytes = readImageFile(path, text, ReaderWording::WithFullStops)) {
         decodeRaw(*bytes, path, &geometry, disk, text);
     }
 }
@@ -414,7 +414,7 @@ std::optional<RawGeometry> rawGeometryOf(const DiskImage& disk, std::string& rea
     return g;
 }
 
-std::optional<std::vector<std::uint8_t>> encodeRaw(const DiskImage& disk, LogText& text) {
+std::optional<std::vector<std::uint8_t>> encodeRaw(const DiskImage& disk, LogEditor& text) {
     std::string reason;
     const auto geometry = rawGeometryOf(disk, reason);
     if (!geometry) {
@@ -460,7 +460,7 @@ std::optional<std::vector<std::uint8_t>> encodeRaw(const DiskImage& disk, LogTex
 }
 
 bool saveRawImage(const std::string& path, const DiskImage& disk, OperationLog& log) {
-    LogText text(log, "Saving Raw Image: " + path);
+    LogEditor text(log, "Saving Raw Image: " + path);
     const auto file = encodeRaw(disk, text);
     if (!file || !commitImageFile(path, *file, text)) {
         return false;

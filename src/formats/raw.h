@@ -78,6 +78,6 @@ void loadRawBytes(std::span<const std::uint8_t> bytes, const std::string& path,
 // tracks cannot be held; what a raw image cannot mark (errors, marks, IDs) is said in the log.
 [[nodiscard]] SavePreflight rawSavePreflight(const DiskImage& disk);
 bool saveRawImage(const std::string& path, const DiskImage& disk, OperationLog& log);
-[[nodiscard]] std::optional<std::vector<std::uint8_t>> encodeRaw(const DiskImage& disk, LogText& text);
+[[nodiscard]] std::optional<std::vector<std::uint8_t>> encodeRaw(const DiskImage& disk, LogEditor& text);
 
 }  // namespace sv

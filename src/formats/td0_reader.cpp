@@ -139,7 +139,7 @@ BlockResult decodeBlocks(const ByteReader& in, std::size_t& pos, std::size_t len
     return BlockResult::Complete;
 }
 
-void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& text,
+void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogEditor& text,
                const std::string& path) {
     // An advanced file is expanded first and then read as the normal file it stands for.
     Td0Expansion expansion;
@@ -278,8 +278,8 @@ void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
 
 void loadTd0Image(const std::string& path, DiskImage& disk, OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading Teledisk Image: " + path);
-    const auto bytes = readImageFile(path, text, FailureStops::Without);
+    LogEditor text(log, "Loading Teledisk Image: " + path);
+    const auto bytes = readImageFile(path, text, ReaderWording::WithoutFullStops);
     if (!bytes) {
         return;
     }
@@ -289,7 +289,7 @@ void loadTd0Image(const std::string& path, DiskImage& disk, OperationLog& log) {
 void loadTd0Bytes(std::span<const std::uint8_t> bytes, const std::string& path, DiskImage& disk,
                   OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading Teledisk Image: " + path);
+    LogEditor text(log, "Loading Teledisk Image: " + path);
     decodeTd0(bytes, disk, text, path);
 }
 

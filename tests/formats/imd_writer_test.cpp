@@ -2,6 +2,7 @@
 // order. Every sample and real disk goes through it in the differential round trip.
 #include <gtest/gtest.h>
 
+#include "app/image_commands.h"
 #include "formats/dmk.h"
 #include "formats/image_types.h"
 #include "formats/imd.h"
@@ -22,7 +23,7 @@ struct Saved {
 
 Saved encode(const DiskImage& disk) {
     TextLog log;
-    LogText text(log, "Saving IMD Image: x.imd");
+    LogEditor text(log, "Saving IMD Image: x.imd");
     Saved saved{encodeImd(disk, text, "01/02/2003 04:05:06"), {}};
     saved.log = log.currentText();
     return saved;

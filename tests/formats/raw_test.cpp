@@ -1,5 +1,6 @@
 // Raw sector images: layouts by size and by --geometry, cut and long files, and the writer's
 // round trip over every sample whose layout a raw image can hold.
+#include "app/image_commands.h"
 #include "formats/raw.h"
 
 #include <gtest/gtest.h>
@@ -123,7 +124,7 @@ TEST(RawWriter, SamplesRoundTripOrAreRefusedNamingATrack) {
     for (const auto& sample : mkdisk::samples()) {
         const auto disk = svtest::decodeDmkDisk(sample.build()).disk;
         TextLog log;
-        LogText text(log, "Saving Raw Image: x.img");
+        LogEditor text(log, "Saving Raw Image: x.img");
         std::string reason;
         const auto geometry = rawGeometryOf(*disk, reason);
         const auto file = encodeRaw(*disk, text);
@@ -162,7 +163,7 @@ TEST(RawWriter, SamplesRoundTripOrAreRefusedNamingATrack) {
     EXPECT_GE(written, 10);
 
     TextLog log;
-    LogText text(log, "Saving Raw Image: x.img");
+    LogEditor text(log, "Saving Raw Image: x.img");
     EXPECT_FALSE(encodeRaw(*svtest::decodeDmkDisk(mkdisk::damagedModel2Disk()).disk, text).has_value());
     EXPECT_EQ(log.currentText(), "Saving Raw Image: x.img\r\nA raw image cannot hold this disk: "
                                  "cylinder 5 side 0 does not fit a raw image: record 7 is on it "
