@@ -73,22 +73,27 @@ void setSectorData(SectorEntry& entry, std::span<const std::uint8_t> bytes) {
               std::uint8_t{0x20});
 }
 
-bool readSectorData(int cylinder, int side, int record, const DiskImage& disk, SectorData& buffer) {
+int findSectorSlot(const DiskImage& disk, int cylinder, int side, int record) {
     if (side < 0 || side >= kMaxSides || cylinder < 0 || cylinder >= kMaxCylinders) {
-        return false;
+        return -1;
     }
     const TrackRecord& track = disk.track(side, cylinder);
-    const SectorEntry* found = nullptr;
+    int found = -1;
     const int count = std::min<int>(track.sectorCount, kMaxSectorsPerTrack);
     for (int slot = 0; slot < count; ++slot) {
         if (track.sectors[slot].record == record) {
-            found = &track.sectors[slot];
+            found = slot;
         }
     }
-    if (found == nullptr) {
+    return found;
+}
+
+bool readSectorData(int cylinder, int side, int record, const DiskImage& disk, SectorData& buffer) {
+    const int slot = findSectorSlot(disk, cylinder, side, record);
+    if (slot < 0) {
         return false;
     }
-    buffer = found->data;
+    buffer = disk.track(side, cylinder).sectors[slot].data;
     return true;
 }
 

@@ -83,9 +83,15 @@ TEST(CliDir, CpmUcsdAndTarSamplesShowTheirSystemAndFiles) {
         const std::string out = dir.file(std::string(c.sample) + "-files");
         const auto extracted = runCli({"extract", path, out});
         ASSERT_EQ(extracted.status, 0) << c.sample << extracted.err;
-        const auto written = std::distance(std::filesystem::directory_iterator(out),
-                                           std::filesystem::directory_iterator());
-        EXPECT_EQ(static_cast<std::size_t>(written), c.files) << c.sample;
+        // Tar directories are made as folders, holding the files below them.
+        std::size_t written = 0;
+        std::size_t folders = 0;
+        for (const auto& f : std::filesystem::recursive_directory_iterator(out)) {
+            (f.is_directory() ? folders : written) += 1;
+        }
+        const bool tar = std::string(c.sample) == "xenix-tar";
+        EXPECT_EQ(written, tar ? c.files - 1 : c.files) << c.sample;
+        EXPECT_EQ(folders, tar ? 3u : 0u) << c.sample;  // usr, usr/lib, etc
     }
 }
 
@@ -107,7 +113,7 @@ TEST(CliDir, JsonCarriesRowsContentBasicAndTheLogInListOrder) {
     const auto& payroll = entries[3];
     EXPECT_EQ(payroll["row"], 0);
     EXPECT_EQ(payroll["line"],
-              "PAYROLL/BAS  05/12/1984 UPD=0000 ACC=0000 LRL=00 EOFB=4D EOFS=0000 T=0C G=02 S=5");
+              "PAYROLL/BAS  05/12/1984 UPD=0000 ACC=0000 LRL=00 EOFB=00 EOFS=0000 T=0C G=02 S=5");
     EXPECT_EQ(payroll["content"].get<std::string>().size(), 5u * 256 * 2);
     EXPECT_EQ(payroll["basic"].get<std::string>().substr(0, 16), "10 REM PAYROLL\r\n");
     EXPECT_EQ(entries[4]["basic"].get<std::string>().substr(0, 28),
@@ -148,7 +154,7 @@ TEST(CliExtract, HostSafeNamesClashSuffixesAndBasicListings) {
     EXPECT_EQ(names, (std::vector<std::string>{"DOCUMENT.CTL", "NOTES", "PAYROLL.BAS",
                                                "PAYROLL.BAS.txt", "SYSINFO.SYS", "_..ETC.DAT",
                                                "payroll~2.bas"}));
-    EXPECT_EQ(svtest::readFile(out + "/PAYROLL.BAS").size(), 1280u);
+    EXPECT_EQ(svtest::readFile(out + "/PAYROLL.BAS").size(), 256u);  // its exact length
     const auto listing = svtest::readFile(out + "/PAYROLL.BAS.txt");
     EXPECT_EQ(std::string(listing.begin(), listing.begin() + 14), "10 REM PAYROLL");
     EXPECT_NE(result.out.find("Wrote " + out + "/NOTES (0 bytes) from NOTES"), std::string::npos);
