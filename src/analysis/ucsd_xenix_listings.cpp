@@ -176,13 +176,7 @@ std::string tarHostPath(std::span<const std::uint8_t> field) {
 }
 
 std::string tarName(std::span<const std::uint8_t> field) {
-    std::string name = textOf(field);
-    const auto first = name.find_first_not_of('\0');
-    if (first == std::string::npos) {
-        return {};
-    }
-    name = name.substr(first, name.find_last_not_of('\0') - first + 1);
-    name = name.substr(0, name.find('\0'));
+    std::string name = tarPath(field);
     std::replace(name.begin(), name.end(), '/', '\\');
     return name;
 }

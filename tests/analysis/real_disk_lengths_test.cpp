@@ -37,13 +37,11 @@ struct RealDisk {
 
 // Loads a copy (the IMD reader writes a side file beside the image); nullopt when absent.
 std::optional<RealDisk> loadReal(const std::string& relative) {
-    const fs::path dir = svtest::realDisksDir();
-    if (dir.empty() || !fs::exists(dir / relative)) {
+    svtest::TempDir tmp;
+    const std::string copy = svtest::copyRealDisk(relative, tmp);
+    if (copy.empty()) {
         return std::nullopt;
     }
-    svtest::TempDir tmp;
-    const std::string copy = tmp.file(fs::path(relative).filename().string());
-    fs::copy_file(dir / relative, copy);
     RealDisk out{makeDiskImage(), {}};
     TextLog log;
     const std::string ext = fs::path(relative).extension().string();
