@@ -30,8 +30,8 @@ int main(int argc, char** argv) {
         mkdisk::writeFile((root / "td0" / (name + ".td0")).string(), mkdisk::writeTd0(model));
         mkdisk::writeFile((root / "dsk" / (name + ".dsk")).string(), mkdisk::writeDsk(model));
         sv::clear(*disk);
-        sv::TextLog log;
-        sv::LogText text(log, "seed");
+        sv::TextSink log;
+        sv::LogEditor text(log, "seed");
         sv::decodeDmk(dmk, *disk, text);
         mkdisk::writeFile((root / "analysis" / (name + ".bin")).string(),
                           svfuzz::analysisInputOf(*disk));

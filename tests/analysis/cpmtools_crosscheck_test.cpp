@@ -45,7 +45,7 @@ struct Listed {
 // Lists the wrapped disk; line -> its first entry (FMG also lists later extents).
 std::map<std::string, Listed> listed(const std::string& dmkPath) {
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     loadDmkImage(dmkPath, *disk, log);
     std::map<std::string, Listed> out;
     for (const AnalysedEntry& e : analyseDisk(*disk, log).entries) {
@@ -60,7 +60,7 @@ void crossCheck(const Case& c) {
         GTEST_SKIP() << "cpmtools is not installed (scripts/install-deps installs it)";
     }
     svtest::TempDir dir;
-    fs::copy_file(fs::path(__FILE__).parent_path() / "cpmtools_diskdefs", dir.path() / "diskdefs");
+    fs::copy_file(fs::path(SV_TESTS_DIR) / "analysis" / "cpmtools_diskdefs", dir.path() / "diskdefs");
     const std::string cd = "cd " + shellQuote(dir.path().string()) + " && ";
     ASSERT_EQ(run(cd + "mkfs.cpm -f " + c.diskdef + " disk.img").status, 0);
     fs::create_directory(dir.path() / "in");

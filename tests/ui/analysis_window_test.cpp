@@ -120,7 +120,7 @@ private slots:
     void showsTheSystemAndTheLinesInListOrderEachWithItsRow() {
         auto disk = twoFileDisk();
         svtest::ScriptedDialogs dialogs;
-        sv::TextLog log;
+        sv::TextSink log;
         AnalysisWindow window(disk->disk(), log, dialogs);
         QCOMPARE(window.windowTitle(), QStringLiteral("Analysis of Disk"));
         QVERIFY(control<QLabel>(window, analysisId::diskInfo)->text().contains(
@@ -158,7 +158,7 @@ private slots:
     void notAModelTwoDiskListsNothing() {
         auto empty = sv::makeDiskImage();
         svtest::ScriptedDialogs dialogs;
-        sv::TextLog log;
+        sv::TextSink log;
         AnalysisWindow window(*empty, log, dialogs);
         QCOMPARE(control<QLabel>(window, analysisId::diskInfo)->text(),
                  QStringLiteral("Not a Model II Disk"));
@@ -168,7 +168,7 @@ private slots:
     void doubleClickOpensTheViewerOnTheLineChosen() {
         auto disk = twoFileDisk();
         svtest::ScriptedDialogs dialogs;
-        sv::TextLog log;
+        sv::TextSink log;
         AnalysisWindow window(disk->disk(), log, dialogs);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -192,7 +192,7 @@ private slots:
     void aDoubleClickBesideTheLinesShowsFileView() {
         auto empty = sv::makeDiskImage();
         svtest::ScriptedDialogs dialogs;
-        sv::TextLog log;
+        sv::TextSink log;
         AnalysisWindow window(*empty, log, dialogs);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
