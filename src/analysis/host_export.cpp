@@ -29,7 +29,8 @@ std::string lowered(std::string text) {
 }
 
 std::string upperType(const std::string& name) {
-    const std::string last = name.substr(name.rfind('/') == std::string::npos ? 0 : name.rfind('/') + 1);
+    const auto slash = name.rfind('/');
+    const std::string last = slash == std::string::npos ? name : name.substr(slash + 1);
     const auto dot = last.rfind('.');
     std::string type = dot == std::string::npos ? std::string{} : last.substr(dot + 1);
     for (char& c : type) {
@@ -191,7 +192,8 @@ std::vector<std::uint8_t> hostText(const AnalysedEntry& entry, std::uint8_t osCo
 
 std::string damageSummary(const FileSectors& sectors) {
     const std::size_t count = sectors.damaged.size();
-    std::string text = std::to_string(count) + (count == 1 ? " damaged sector: " : " damaged sectors: ");
+    std::string text =
+        std::to_string(count) + (count == 1 ? " damaged sector: " : " damaged sectors: ");
     for (std::size_t i = 0; i < count; ++i) {
         const DamagedSector& d = sectors.damaged[i];
         text += (i == 0 ? "T" : ", T") + zeroPadded(d.at.cylinder, 3) + " H" +
@@ -228,7 +230,8 @@ bool globMatch(std::string_view pattern, std::string_view text) {
                     const char x = lowerAscii(text[t]);
                     for (; k < close; ++k) {
                         if (k + 2 < close && pattern[k + 1] == '-') {
-                            inSet = inSet || (x >= lowerAscii(pattern[k]) && x <= lowerAscii(pattern[k + 2]));
+                            inSet = inSet || (x >= lowerAscii(pattern[k]) &&
+                                              x <= lowerAscii(pattern[k + 2]));
                             k += 2;
                         } else {
                             inSet = inSet || x == lowerAscii(pattern[k]);

@@ -239,7 +239,8 @@ TEST(FileExport, HostTextOfEachKind) {
     EXPECT_EQ(str(hostText(letter, os::lifeboatCpm)), expected);
 
     const auto trsdos = analyse(mkdisk::trsdosSampleDisk());
-    EXPECT_TRUE(str(hostText(trsdos->at("PAYROLL.BAS"), os::trsdos)).starts_with("10 REM PAYROLL\n20"));
+    EXPECT_TRUE(
+        str(hostText(trsdos->at("PAYROLL.BAS"), os::trsdos)).starts_with("10 REM PAYROLL\n20"));
     // A lone CR ends a line too.
     EXPECT_TRUE(str(hostText(trsdos->at("SYSINFO.SYS"), os::trsdos))
                     .starts_with("SYSINFO line 1\nSYSINFO line 2\n"));

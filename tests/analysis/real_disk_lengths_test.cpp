@@ -223,7 +223,8 @@ void compareWithCpmcp(const std::string& relative, const CpmShape& shape) {
     const auto real = loadReal(relative);
     SKIP_WITHOUT(real, relative);
     svtest::TempDir dir;
-    fs::copy_file(fs::path(__FILE__).parent_path() / "cpmtools_diskdefs", dir.path() / "diskdefs");
+    fs::copy_file(fs::path(SV_TESTS_DIR) / "analysis" / "cpmtools_diskdefs",
+                  dir.path() / "diskdefs");
     svtest::writeFile(dir.file("disk.img"), rawImage(*real->disk, shape));
     fs::create_directory(dir.path() / "out");
     const std::string cd = "cd " + svtest::shellQuote(dir.path().string()) + " && ";
