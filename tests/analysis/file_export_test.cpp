@@ -38,7 +38,7 @@ std::unique_ptr<Analysed> analyse(const mkdisk::Disk& sample) {
     const std::string path = dir.file("sample.dmk");
     mkdisk::writeFile(path, mkdisk::writeDmk(sample));
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     loadDmkImage(path, *disk, log);
     auto out = std::make_unique<Analysed>();
     out->analysis = analyseDisk(*disk, log);

@@ -43,7 +43,7 @@ std::optional<RealDisk> loadReal(const std::string& relative) {
         return std::nullopt;
     }
     RealDisk out{makeDiskImage(), {}};
-    TextLog log;
+    TextSink log;
     const std::string ext = fs::path(relative).extension().string();
     if (ext == ".imd") {
         loadImdImage(copy, *out.disk, log);

@@ -144,7 +144,7 @@ private slots:
         disk.track(0, 10).sectors[2].status |= sv::status::dataCrcError;  // ZEBRA/TXT, record 3
         disk.track(0, 10).sectors[19].status |= sv::status::dataCrcError;  // free space
         svtest::ScriptedDialogs dialogs;
-        sv::TextLog log;
+        sv::TextSink log;
         AnalysisWindow window(disk, log, dialogs);
         auto* list = control<QListWidget>(window, analysisId::list);
         QCOMPARE(list->count(), 2);
