@@ -1,6 +1,7 @@
 #include "core/disk_image.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "core/operation_log.h"
@@ -9,7 +10,20 @@ namespace sv {
 
 std::unique_ptr<DiskImage> makeDiskImage() { return std::make_unique<DiskImage>(); }
 
-void clear(DiskImage& disk) { std::memset(static_cast<void*>(&disk), 0, sizeof disk); }
+void clear(DiskImage& disk) {
+    for (int side = 0; side < kMaxSides; ++side) {
+        for (int cylinder = 0; cylinder < kMaxCylinders; ++cylinder) {
+            if (disk.written[side][cylinder] != 0) {
+                std::memset(static_cast<void*>(&disk.tracks[side][cylinder]), 0, sizeof(TrackRecord));
+                disk.dataStates[side][cylinder].fill(DataState{});
+            }
+        }
+    }
+    // The header with its padding, the path, and the marks with the tail padding.
+    std::memset(static_cast<void*>(&disk), 0, offsetof(DiskImage, tracks));
+    disk.sourcePath.fill('\0');
+    std::memset(static_cast<void*>(&disk.written), 0, sizeof disk - offsetof(DiskImage, written));
+}
 
 SectorEntry* appendSector(DiskImage& disk, int side, int cylinder) {
     if (side < 0 || side >= kMaxSides || cylinder < 0 || cylinder >= kMaxCylinders) {
@@ -39,6 +53,7 @@ DataState dataState(const DiskImage& disk, int side, int cylinder, int slot) {
 
 void setDataState(DiskImage& disk, int side, int cylinder, int slot, DataState state) {
     if (insideStore(side, cylinder, slot)) {
+        disk.written[side][cylinder] = 1;
         disk.dataStates[side][cylinder][slot] = state;
     }
 }

@@ -69,8 +69,15 @@ struct DiskImage {
     // dataStates[side][cylinder][slot], parallel to tracks; zero (Good) after clear.
     std::array<std::array<std::array<DataState, kMaxSectorsPerTrack>, kMaxCylinders>, kMaxSides>
         dataStates;
+    // written[side][cylinder] is 1 when the track or its data states may have changed since the
+    // last clear, so clear zeroes only those. Write tracks through track() or appendSector (never
+    // tracks[][] directly): the mutable accessor sets the mark.
+    std::array<std::array<std::uint8_t, kMaxCylinders>, kMaxSides> written;
 
-    [[nodiscard]] TrackRecord& track(int side, int cylinder) { return tracks[side][cylinder]; }
+    [[nodiscard]] TrackRecord& track(int side, int cylinder) {
+        written[side][cylinder] = 1;
+        return tracks[side][cylinder];
+    }
     [[nodiscard]] const TrackRecord& track(int side, int cylinder) const {
         return tracks[side][cylinder];
     }
@@ -79,7 +86,8 @@ struct DiskImage {
 // The store is large (about 5 MB); it lives on the heap, allocated once, zero-filled.
 [[nodiscard]] std::unique_ptr<DiskImage> makeDiskImage();
 
-// Sets every byte to zero: trackCount 0, every slot zero.
+// Sets every byte to zero: trackCount 0, every slot zero. Costs the tracks written since the last
+// clear, not the whole store.
 void clear(DiskImage& disk);
 
 [[nodiscard]] inline bool isEmpty(const DiskImage& disk) { return disk.trackCount == 0; }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace sv {
 namespace {
 
@@ -80,6 +82,48 @@ TEST(DiskImage, SourcePathIsPaddedOrCut) {
     EXPECT_EQ(sourcePathTrimmed(*disk), "a.dmk");
     setSourcePath(*disk, std::string(200, 'x'));
     EXPECT_EQ(sourcePathTrimmed(*disk).size(), 128u);
+}
+
+// clear zeroes only the tracks marked written: every way into the store must leave a mark, or its
+// bytes would survive. Writes through each, twice over, and compares with a fresh store.
+TEST(DiskImage, ClearLeavesNoByteOfAnyWayIn) {
+    const auto fresh = makeDiskImage();
+    auto disk = makeDiskImage();
+    const auto writeEverything = [](DiskImage& d, std::uint8_t fill) {
+        d.writeProtect = fill;
+        d.trackCount = fill;
+        d.sideCount = fill;
+        d.trackLength = static_cast<std::uint16_t>(fill * 257);
+        d.formatFlags = fill;
+        setSourcePath(d, "some/where.dmk");
+        for (const auto [side, cylinder] : {std::pair{0, 0}, {1, 79}, {1, 0}, {0, 40}}) {
+            SectorEntry* e = appendSector(d, side, cylinder);
+            e->record = fill;
+            e->status = fill;
+            setSectorData(*e, std::vector<std::uint8_t>(300, fill));
+        }
+        // What the readers and the merge do: write a track's slots through track().
+        TrackRecord& direct = d.track(0, 79);
+        direct.sectorCount = kMaxSectorsPerTrack;
+        direct.sectors[kMaxSectorsPerTrack - 1].data[kSectorDataBytes - 1] = fill;
+        d.track(1, 13).sectors[7].sizeCode = fill;
+        setDataState(d, 1, 50, kMaxSectorsPerTrack - 1, DataState::Clipped);
+        setDataState(d, 0, 0, 0, DataState::NotCaptured);
+    };
+    writeEverything(*disk, 0xA5);
+    clear(*disk);
+    EXPECT_EQ(std::memcmp(disk.get(), fresh.get(), sizeof(DiskImage)), 0);
+    writeEverything(*disk, 0x5A);
+    clear(*disk);
+    clear(*disk);
+    EXPECT_EQ(std::memcmp(disk.get(), fresh.get(), sizeof(DiskImage)), 0);
+
+    // A copy carries its marks: clearing the copy clears what the original wrote.
+    writeEverything(*disk, 0x11);
+    auto copy = makeDiskImage();
+    *copy = *disk;
+    clear(*copy);
+    EXPECT_EQ(std::memcmp(copy.get(), fresh.get(), sizeof(DiskImage)), 0);
 }
 
 }  // namespace
