@@ -96,7 +96,7 @@ TEST(DiskImage, ClearLeavesNoByteOfAnyWayIn) {
         d.trackLength = static_cast<std::uint16_t>(fill * 257);
         d.formatFlags = fill;
         setSourcePath(d, "some/where.dmk");
-        for (const auto [side, cylinder] : {std::pair{0, 0}, {1, 79}, {1, 0}, {0, 40}}) {
+        for (const auto& [side, cylinder] : {std::pair{0, 0}, {1, 79}, {1, 0}, {0, 40}}) {
             SectorEntry* e = appendSector(d, side, cylinder);
             e->record = fill;
             e->status = fill;
