@@ -13,6 +13,7 @@
 
 #include "analysis/analysis.h"
 #include "core/disk_image.h"
+#include "core/text.h"
 
 namespace sv {
 
@@ -74,12 +75,6 @@ private:
                                     std::span<const std::uint8_t> extension, char separator,
                                     std::size_t width);
 
-[[nodiscard]] std::string trimmed(std::string_view text);
-[[nodiscard]] std::string textOf(std::span<const std::uint8_t> bytes);
-[[nodiscard]] std::string padRight(std::string text, std::size_t width);
-
-// Upper-case hexadecimal of the low `digits` digits.
-[[nodiscard]] std::string hexField(unsigned long value, int digits);
 // DD/MM/YYYY with leading zeros.
 [[nodiscard]] std::string dateText(int day, int month, int year);
 // A two-digit year within the century: 1900 + year above 70, else 2000 + year.

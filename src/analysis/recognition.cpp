@@ -41,11 +41,7 @@ std::uint8_t numberWritten(std::string_view text) {
     return static_cast<std::uint8_t>(value);
 }
 
-char hexDigit(unsigned n) { return "0123456789ABCDEF"[n & 15]; }
-
-std::string versionText(std::uint8_t v) {
-    return std::string{hexDigit(v >> 4), '.', hexDigit(v & 15)};
-}
+std::string versionText(std::uint8_t v) { return hexField(v >> 4, 1) + "." + hexField(v, 1); }
 
 std::uint32_t be32(const SectorData& s, std::size_t position) {
     return (std::uint32_t{byteAt(s, position)} << 24) |

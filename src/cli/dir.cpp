@@ -6,21 +6,11 @@
 
 #include "cli/analysis_output.h"
 #include "cli/commands.h"
+#include "core/text.h"
 
 namespace sv::cli {
 
 namespace {
-
-std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const std::uint8_t b : bytes) {
-        text += kDigits[b >> 4];
-        text += kDigits[b & 15];
-    }
-    return text;
-}
 
 nlohmann::ordered_json analysisJson(const AnalysedImage& image) {
     const DiskAnalysis& a = image.analysis;

@@ -1,6 +1,6 @@
 #include "drives/drive_discovery.h"
 
-#include <cstdio>
+#include "core/text.h"
 
 namespace sv {
 
@@ -13,12 +13,6 @@ void removeDriveControls(DriveControls& controls) {
                    control::writeDriveList}) {
         controls.removeControl(id);
     }
-}
-
-std::string upperHex(std::uint64_t value, int digits) {
-    char buffer[24];
-    std::snprintf(buffer, sizeof buffer, "%0*llX", digits, static_cast<unsigned long long>(value));
-    return buffer;
 }
 
 }  // namespace
@@ -69,8 +63,8 @@ void discoverCatweaselCards(OperationLog& log, DriveControls& controls, const Ca
         }
         return;
     }
-    text.line("CatWeasel Type " + upperHex(card.type, 2) + " card installed, at Base " +
-              upperHex(card.baseAddress, 8) + "h.");
+    text.line("CatWeasel Type " + hexPadded(card.type, 2) + " card installed, at Base " +
+              hexPadded(card.baseAddress, 8) + "h.");
     for (int id : {control::readCatweaselButton, control::writeCatweaselButton,
                    control::readDriveList, control::writeDriveList}) {
         controls.showControl(id);

@@ -9,6 +9,7 @@
 
 #include <array>
 
+#include "core/text.h"
 #include "ui/dialog_units.h"
 #include "ui/file_viewer.h"
 
@@ -29,9 +30,7 @@ constexpr std::array kAnalysisControls{
 constexpr int kRowRole = Qt::UserRole;
 
 QString latin1Lines(const std::string& text) {
-    QString shown = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return shown;
+    return QString::fromStdString(latin1ToUtf8(unixLines(text)));
 }
 
 }  // namespace

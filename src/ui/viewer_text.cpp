@@ -1,6 +1,6 @@
 #include "ui/viewer_text.h"
 
-#include <cstdio>
+#include "core/text.h"
 
 namespace sv::ui {
 
@@ -26,22 +26,6 @@ std::span<const std::uint8_t> textPart(std::span<const std::uint8_t> bytes) {
     return bytes.first(end);
 }
 
-std::string withLineFeeds(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r') {
-            out += '\n';
-            if (i + 1 < text.size() && text[i + 1] == '\n') {
-                ++i;
-            }
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 bool mostlyPrintable(std::span<const std::uint8_t> bytes) {
@@ -61,15 +45,13 @@ std::string printableText(std::span<const std::uint8_t> bytes) {
     for (const std::uint8_t byte : textPart(bytes)) {
         raw += isTextByte(byte) ? static_cast<char>(byte) : '.';
     }
-    return withLineFeeds(raw);
+    return unixLines(raw, LoneCarriageReturn::EndsLine);
 }
 
 std::string hexDump(std::span<const std::uint8_t> bytes) {
     std::string out;
-    char field[8];
     for (std::size_t offset = 0; offset < bytes.size(); offset += 16) {
-        std::snprintf(field, sizeof field, "%06zX", offset & 0xFFFFFF);
-        out += field;
+        out += hexField(offset, 6);
         out += "  ";
         std::string characters;
         for (std::size_t i = 0; i < 16; ++i) {
@@ -78,8 +60,8 @@ std::string hexDump(std::span<const std::uint8_t> bytes) {
             }
             if (offset + i < bytes.size()) {
                 const std::uint8_t byte = bytes[offset + i];
-                std::snprintf(field, sizeof field, "%02X ", byte);
-                out += field;
+                out += hexField(byte, 2);
+                out += ' ';
                 characters += isPrintable(byte) ? static_cast<char>(byte) : '.';
             } else {
                 out += "   ";
@@ -96,9 +78,9 @@ std::string viewerText(const AnalysedEntry* entry) {
     if (entry == nullptr) {
         return kEmptyViewerText;
     }
-    std::string text = withLineFeeds(entry->listingLine) + "\n\n";
+    std::string text = unixLines(entry->listingLine, LoneCarriageReturn::EndsLine) + "\n\n";
     if (entry->basicListing) {
-        text += withLineFeeds(*entry->basicListing);
+        text += unixLines(*entry->basicListing, LoneCarriageReturn::EndsLine);
     } else if (mostlyPrintable(entry->fileContent)) {
         text += printableText(entry->fileContent);
     } else {

@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "core/text.h"
 #include "mkdisk/fixture.h"
 #include "ui/dialog_units.h"
 #include "ui/main_window.h"
@@ -146,7 +147,7 @@ private slots:
         QCOMPARE(rig.disks.current->trackCount, 77);
         QCOMPARE(rig.disks.current->track(0, 5).sectorCount, 26);
         QCOMPARE(svtest::control<QPlainTextEdit>(rig.window, mainId::log)->toPlainText(),
-                 QString::fromStdString(log).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+                 QString::fromStdString(sv::unixLines(log)));
     }
 
     void exitEndsTheDialog() {
