@@ -62,8 +62,16 @@ public:
     [[nodiscard]] std::vector<AnalysedEntry> takeEntries() { return std::move(entries_); }
     [[nodiscard]] bool truncated() const { return truncated_; }
 
+    // Lines for the analysis' report (DiskAnalysis::reportLines), in the order they come.
+    void report(std::vector<std::string> lines) {
+        reportLines_.insert(reportLines_.end(), std::make_move_iterator(lines.begin()),
+                            std::make_move_iterator(lines.end()));
+    }
+    [[nodiscard]] std::vector<std::string> takeReportLines() { return std::move(reportLines_); }
+
 private:
     std::vector<AnalysedEntry> entries_;
+    std::vector<std::string> reportLines_;
     int nextRow_ = 0;
     std::size_t budget_ = kContentBudgetBytes;
     bool truncated_ = false;

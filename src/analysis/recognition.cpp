@@ -334,12 +334,18 @@ DiskAnalysis analyseDisk(const DiskImage& disk, OperationLog& log) {
         list(analysis.recognition, reader, table, log);
     }
     if (table.truncated()) {
-        LogEditor text = LogEditor::continuing(log);
-        text.line("Analysis: file contents beyond " +
-                  std::to_string(EntryTable::kContentBudgetBytes >> 20) +
-                  " MB not gathered; the listing is complete.");
+        table.report({"Analysis: file contents beyond " +
+                      std::to_string(EntryTable::kContentBudgetBytes >> 20) +
+                      " MB not gathered; the listing is complete."});
     }
     analysis.contentTruncated = table.truncated();
+    analysis.reportLines = table.takeReportLines();
+    if (!analysis.reportLines.empty()) {
+        LogEditor text = LogEditor::continuing(log);
+        for (const std::string& line : analysis.reportLines) {
+            text.line(line);
+        }
+    }
     analysis.entries = table.takeEntries();
     analysis.listOrder = sortedListOrder(analysis.entries);
     return analysis;

@@ -95,7 +95,7 @@ int listedDay(int day) { return day == 0 ? 1 : day; }
 
 // ---- TRSDOS and HSDS
 
-void listTrsdosEntry(const Entry& e, SectorReader& reader, EntryTable& table, OperationLog& log) {
+void listTrsdosEntry(const Entry& e, SectorReader& reader, EntryTable& table) {
     const std::string name = trimmed(textOf(e.range(6, 13)));
     const std::string extension = withoutSpaces(e.range(14, 16));
     std::string line = nameField(e.range(6, 13), e.range(14, 16), '/', 13) +
@@ -133,7 +133,7 @@ void listTrsdosEntry(const Entry& e, SectorReader& reader, EntryTable& table, Op
     }
 
     if (name == "DOCUMENT" && extension == "CTL") {
-        readDocumentIndex(content, log);
+        table.report(readDocumentIndex(content));
     }
     std::optional<std::string> basic;
     if (extension == "BAS") {
@@ -301,7 +301,7 @@ void listTrsdos16File(const Entry& file, const std::string& rootName, bool rootZ
 }  // namespace
 
 void listTrsdos(const Recognition& recognition, SectorReader& reader, EntryTable& table,
-                OperationLog& log) {
+                OperationLog&) {
     int first = recognition.firstDirSector;
     int last = kTrsdosLastRecord;
     if (recognition.osVersion == kTrsdos12Version) {
@@ -316,7 +316,7 @@ void listTrsdos(const Recognition& recognition, SectorReader& reader, EntryTable
             if (e.at(1) == 0xFF || trimmed(textOf(e.range(6, 13))).empty()) {
                 continue;
             }
-            listTrsdosEntry(e, reader, table, log);
+            listTrsdosEntry(e, reader, table);
         }
     }
 }

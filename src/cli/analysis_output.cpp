@@ -16,10 +16,10 @@ std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& di
         log.print();
         return std::nullopt;
     }
-    const std::string before = log.currentText();
     AnalysedImage result{.analysis = analyseDisk(disk, log), .addedLog = {}};
-    const std::string after = log.currentText();
-    result.addedLog = after.starts_with(before) ? after.substr(before.size()) : after;
+    for (const std::string& line : result.analysis.reportLines) {
+        result.addedLog += "\r\n" + line;
+    }
     return result;
 }
 
