@@ -49,20 +49,6 @@ constexpr std::array kMainControls{
     ControlLayout{mainId::diskDirectory, ControlKind::PushButton, "Disk Directory", 130, 65, 65, 15},
 };
 
-// The discovery's way to the window's physical-drive controls.
-class WindowDriveControls : public DriveControls {
-public:
-    explicit WindowDriveControls(MainWindow& window) : window_(window) {}
-    void showControl(int id) override { window_.showControl(id); }
-    void removeControl(int id) override { window_.removeControl(id); }
-    void addDriveEntry(int listId, std::string_view entry) override {
-        window_.addDriveEntry(listId, fromPath(entry));
-    }
-
-private:
-    MainWindow& window_;
-};
-
 }  // namespace
 
 MainWindow::MainWindow(Disks& disks, FileDialogProvider& dialogs, FloppyDriver& driver,
@@ -121,9 +107,37 @@ void MainWindow::addDriveEntry(int listId, const QString& entry) {
 }
 
 void MainWindow::startUp() {
-    WindowDriveControls controls(*this);
-    discoverDrives(driver_, *log_, controls);
-    discoverCatweaselCards(*log_, controls);
+    DriveAvailability found = discoverDrives(driver_, *log_);
+    discoverCatweaselCards(*log_, found);
+    showDriveAvailability(found);
+}
+
+void MainWindow::showDriveAvailability(const DriveAvailability& found) {
+    // Write has no action: it stays hidden whatever was found.
+    removeControl(mainId::write);
+    if (found.driver == DriverState::Ready) {
+        showControl(mainId::read);
+    } else {
+        removeControl(mainId::read);
+    }
+    // Read always reads drive A, so the drive lists show only with a card.
+    const bool card = !found.cards.empty();
+    for (const int id : {mainId::readCatweasel, mainId::writeCatweasel, mainId::readDriveList,
+                         mainId::writeDriveList}) {
+        if (card) {
+            showControl(id);
+        } else {
+            removeControl(id);
+        }
+    }
+    for (const std::string& drive : found.drives) {
+        addDriveEntry(mainId::readDriveList, fromPath(drive));
+    }
+    for (const int list : {mainId::readDriveList, mainId::writeDriveList}) {
+        for (const std::string& drive : found.cardDrives) {
+            addDriveEntry(list, fromPath(drive));
+        }
+    }
 }
 
 void MainWindow::load() {
