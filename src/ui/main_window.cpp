@@ -15,7 +15,6 @@
 #include "ui/dialog_units.h"
 #include "app/image_commands.h"
 #include "drives/drive_discovery.h"
-#include "drives/physical_reader.h"
 #include "drives/floppy_driver.h"
 #include "ui/file_dialogs.h"
 #include "ui/file_selection.h"
@@ -177,7 +176,7 @@ void MainWindow::save() {
 void MainWindow::read() {
     OperationScope operation(*log_);
     // Drive A whatever the drive list shows: only drive A is offered for reading.
-    readPhysicalDisk("A:", *disks_.current, driver_, *log_);
+    (void)runReadCommand("A:", *disks_.current, driver_, *log_);
 }
 
 void MainWindow::openDiskDirectory() {
