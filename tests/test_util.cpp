@@ -77,4 +77,14 @@ fs::path realDisksDir() {
     return fs::is_directory(dir, ec) ? dir : fs::path();
 }
 
+std::string copyRealDisk(const std::string& relative, const TempDir& into) {
+    const fs::path dir = realDisksDir();
+    if (dir.empty() || !fs::exists(dir / relative)) {
+        return {};
+    }
+    const std::string copy = into.file(fs::path(relative).filename().string());
+    fs::copy_file(dir / relative, copy);
+    return copy;
+}
+
 }  // namespace svtest

@@ -8,8 +8,10 @@
 // shown as Latin-1 they read as the disk wrote them.
 
 #include <cstddef>
+#include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,36 @@ struct Recognition {
     [[nodiscard]] bool recognised() const { return modelII && osCode != os::unknown; }
 };
 
+// A sector as a listing read it: the cylinder and head (side) of the track, and its record.
+struct SectorAddress {
+    int cylinder = 0;
+    int head = 0;
+    int record = 0;
+    friend bool operator==(const SectorAddress&, const SectorAddress&) = default;
+};
+
+enum class SectorProblem : std::uint8_t {
+    Crc,      // data CRC error, or data cut short by the end of the image
+    BadId,    // ID CRC error
+    Missing,  // no such sector, or its ID without data
+};
+
+// "CRC", "BadID" or "missing", as `dir` and its JSON name them.
+[[nodiscard]] const char* sectorProblemName(SectorProblem problem);
+
+struct DamagedSector {
+    SectorAddress at;
+    SectorProblem problem = SectorProblem::Crc;
+};
+
+// The sectors a file's bytes were gathered from, in file order, and the damaged ones among them.
+struct FileSectors {
+    std::vector<SectorAddress> sectors;
+    std::vector<DamagedSector> damaged;
+
+    [[nodiscard]] bool isDamaged() const { return !damaged.empty(); }
+};
+
 // One row of the entry table: a listed file.
 struct AnalysedEntry {
     int row = 0;  // the row the listing recorded it at (Model II/16 TRSDOS counts from 1)
@@ -71,6 +103,21 @@ struct AnalysedEntry {
     std::vector<std::uint8_t> fileContent;
     // The detokenised listing, for the files the listing hands to the BASIC detokeniser.
     std::optional<std::string> basicListing;
+
+    // The path extraction writes the file to, before host-safe rules: components separated by
+    // '/' ("PAYROLL.BAS", "USER/LETTER", "etc/motd").
+    std::string name;
+    bool isDirectory = false;  // a tar directory: made as a folder, holds no bytes
+    // The file's length as its system states it; never more than the gathered bytes.
+    std::size_t size = 0;
+    std::string date;  // ISO 8601, "" when the listing has none
+    std::string note;  // why `size` is the gathered length although the directory said otherwise
+    bool text = false;  // written converted by `extract --text`
+    FileSectors sectors;
+
+    [[nodiscard]] std::span<const std::uint8_t> exactContent() const {
+        return std::span<const std::uint8_t>(fileContent).first(std::min(size, fileContent.size()));
+    }
 };
 
 struct DiskAnalysis {

@@ -1,8 +1,11 @@
 #include "analysis/cpm_listing.h"
 
+#include "analysis/host_export.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -15,6 +18,9 @@ constexpr std::size_t kEntryBytes = 32;
 constexpr std::uint8_t kFirstNonFileUser = 32;  // 0xE5 (erased) and labels lie above
 constexpr std::uint8_t kFullExtent = 0x80;
 constexpr int kLastExtentNumber = 255;
+constexpr std::size_t kLogicalExtentBytes = 16384;
+constexpr unsigned kRecordBytes = 128;
+constexpr unsigned kRecordsPerExtent = 128;
 
 // Entry fields, 0-based.
 constexpr std::size_t kUser = 0;
@@ -37,6 +43,7 @@ struct CpmGeometry {
     long sectorsPerBlock = 0;
     long reservedTracks = 0;
     bool wideBlocks = false;  // two-byte block numbers
+    int extentMask = 0;       // logical 16 KB extents an entry holds, minus 1
     std::size_t entryCount = 0;
     const std::vector<std::uint8_t>* sectorTable = nullptr;
 };
@@ -54,6 +61,8 @@ bool validGeometry(const DiskParameters& p, CpmGeometry& g) {
     g.reservedTracks = p.reservedTracks;
     g.wideBlocks = p.blockShift != 3;
     g.entryCount = std::size_t{p.lastDirEntry} + 1;
+    const std::size_t entryBytes = blockSize * (g.wideBlocks ? kBlockBytes / 2 : kBlockBytes);
+    g.extentMask = static_cast<int>(std::max<std::size_t>(entryBytes / kLogicalExtentBytes, 1) - 1);
     g.sectorTable = &p.sectorTable;
     return true;
 }
@@ -64,29 +73,40 @@ public:
     CpmReader(const CpmGeometry& geometry, SectorReader& reader)
         : g_(geometry), reader_(reader) {}
 
-    // The sector's bytes, or an empty span when the position lies beyond the disk held: a
+    // Where a logical sector lies, or nullopt when the position lies beyond the disk held: a
     // damaged directory cannot send the walk off the disk.
-    std::span<const std::uint8_t> read(long track, int sector) {
+    [[nodiscard]] std::optional<SectorAddress> locate(long track, int sector) const {
         const long cylinder = track / g_.sides;
         const int side = g_.sides == 2 ? static_cast<int>(track % 2) : 0;
         if (track < 0 || cylinder >= reader_.cylinderCount() || side >= reader_.sideCount()) {
+            return std::nullopt;
+        }
+        return SectorAddress{static_cast<int>(cylinder), side,
+                             (*g_.sectorTable)[static_cast<std::size_t>(sector)]};
+    }
+
+    // The sector's bytes, or an empty span beyond the disk held.
+    std::span<const std::uint8_t> read(long track, int sector) {
+        const std::optional<SectorAddress> at = locate(track, sector);
+        if (!at) {
             return {};
         }
-        const int record = (*g_.sectorTable)[static_cast<std::size_t>(sector)];
-        const SectorData& data = reader_.read(static_cast<int>(cylinder), side, record);
+        const SectorData& data = reader_.read(at->cylinder, at->head, at->record);
         return std::span<const std::uint8_t>(data).first(g_.sectorSize);
     }
 
     // Appends `count` logical sectors from (track, sector), passing from the last sector of a
     // track to sector 1 of the next. False once the content budget is spent.
-    bool append(long track, int sector, long count, EntryTable& table,
-                std::vector<std::uint8_t>& content) {
+    bool append(long track, int sector, long count, EntryTable& table, GatheredFile& file) {
         for (long i = 0; i < count; ++i) {
-            const std::span<const std::uint8_t> bytes = read(track, sector);
-            if (bytes.empty()) {
+            const std::optional<SectorAddress> at = locate(track, sector);
+            if (!at) {
+                EntryTable::beyondDisk(file, static_cast<int>(std::min<long>(
+                                                 track / g_.sides, kMaxCylinders)),
+                                       0, (*g_.sectorTable)[static_cast<std::size_t>(sector)]);
                 return true;
             }
-            if (!table.append(content, bytes)) {
+            if (!table.gather(file, reader_, at->cylinder, at->head, at->record, g_.sectorSize)) {
                 return false;
             }
             if (++sector > g_.sectorsPerTrack) {
@@ -138,7 +158,7 @@ std::string cpmLine(std::span<const std::uint8_t> entry) {
 }
 
 bool appendBlocks(std::span<const std::uint8_t> entry, const CpmGeometry& g, CpmReader& disk,
-                  EntryTable& table, std::vector<std::uint8_t>& content) {
+                  EntryTable& table, GatheredFile& content) {
     const std::size_t numbers = g.wideBlocks ? kBlockBytes / 2 : kBlockBytes;
     for (std::size_t k = 0; k < numbers; ++k) {
         const long block = g.wideBlocks ? entry[kBlocks + 2 * k] | (entry[kBlocks + 2 * k + 1] << 8)
@@ -154,6 +174,30 @@ bool appendBlocks(std::span<const std::uint8_t> entry, const CpmGeometry& g, Cpm
         }
     }
     return true;
+}
+
+// The name without the attribute bits that CP/M keeps in the top bit of each character.
+std::string cpmName(std::span<const std::uint8_t> entry) {
+    std::string name;
+    std::string type;
+    for (std::size_t i = 0; i < kNameBytes; ++i) {
+        name += static_cast<char>(entry[kName + i] & 0x7F);
+    }
+    for (std::size_t i = 0; i < kTypeBytes; ++i) {
+        type += static_cast<char>(entry[kType + i] & 0x7F);
+    }
+    name = nameComponent(trimmed(name));
+    type = nameComponent(trimmed(type));
+    return type.empty() ? name : name + "." + type;
+}
+
+// The records an entry holds: its full logical extents (the extent number's bits under the mask)
+// and the record count of its last. Proved on the FMG and Pickles & Trout disks and against
+// cpmtools.
+std::size_t entryRecords(std::span<const std::uint8_t> entry, const CpmGeometry& g) {
+    const unsigned fullExtents = entry[kExtent] & static_cast<unsigned>(g.extentMask);
+    return std::size_t{fullExtents} * kRecordsPerExtent +
+           std::min<unsigned>(entry[kRecordCount], kRecordsPerExtent);
 }
 
 bool isFile(std::span<const std::uint8_t> entry) { return entry[kUser] < kFirstNonFileUser; }
@@ -190,8 +234,9 @@ void listCpmDisk(const Recognition& recognition, SectorReader& reader, EntryTabl
         if (!isFile(entry) || entry[kS1] != 0 || (entry[kExtent] != 0 && !fmg)) {
             continue;
         }
-        std::vector<std::uint8_t> content;
+        GatheredFile content;
         bool budgetLeft = appendBlocks(entry, g, disk, table, content);
+        std::size_t records = entryRecords(entry, g);
 
         // Each round asks for a higher extent number, so the chain ends within 256 rounds.
         std::span<const std::uint8_t> walked = entry;
@@ -210,8 +255,13 @@ void listCpmDisk(const Recognition& recognition, SectorReader& reader, EntryTabl
             }
             walked = std::span<const std::uint8_t>(next, kEntryBytes);
             budgetLeft = appendBlocks(walked, g, disk, table, content);
+            records += entryRecords(walked, g);
         }
-        table.record(cpmLine(entry), std::move(content));
+        std::string line = cpmLine(entry);
+        FileFacts facts;
+        facts.name = cpmName(entry);
+        facts.statedSize = records * kRecordBytes;
+        table.record(std::move(line), std::move(content), std::move(facts));
     }
 }
 

@@ -26,17 +26,99 @@ bool EntryTable::append(std::vector<std::uint8_t>& content, std::span<const std:
     return true;
 }
 
+namespace {
+
+std::optional<SectorProblem> problemOf(const DiskImage& disk, int cylinder, int side,
+                                       int record) {
+    const int slot = findSectorSlot(disk, cylinder, side, record);
+    if (slot < 0) {
+        return SectorProblem::Missing;
+    }
+    const DataState state = dataState(disk, side, cylinder, slot);
+    if (state == DataState::NoDataField || state == DataState::NotCaptured) {
+        return SectorProblem::Missing;
+    }
+    const std::uint8_t flags = disk.track(side, cylinder).sectors[slot].status;
+    if ((flags & status::idCrcError) != 0) {
+        return SectorProblem::BadId;
+    }
+    if ((flags & status::dataCrcError) != 0 || state == DataState::CrcError ||
+        state == DataState::CutShort) {
+        return SectorProblem::Crc;
+    }
+    return std::nullopt;
+}
+
+void note(GatheredFile& file, SectorAddress at, std::optional<SectorProblem> problem) {
+    file.sectors.sectors.push_back(at);
+    if (problem) {
+        file.sectors.damaged.push_back(DamagedSector{.at = at, .problem = *problem});
+    }
+}
+
+}  // namespace
+
+const char* sectorProblemName(SectorProblem problem) {
+    switch (problem) {
+        case SectorProblem::Crc: return "CRC";
+        case SectorProblem::BadId: return "BadID";
+        case SectorProblem::Missing: return "missing";
+    }
+    return "CRC";
+}
+
+bool EntryTable::gather(GatheredFile& file, SectorReader& reader, int cylinder, int side,
+                        int record, std::size_t bytes) {
+    const SectorData& data = reader.read(cylinder, side, record);
+    if (!append(file.content, std::span(data).first(std::min<std::size_t>(bytes, data.size())))) {
+        return false;
+    }
+    note(file, {cylinder, side, record}, problemOf(reader.disk(), cylinder, side, record));
+    return true;
+}
+
+void EntryTable::beyondDisk(GatheredFile& file, int cylinder, int side, int record) {
+    note(file, {cylinder, side, record}, SectorProblem::Missing);
+}
+
+int EntryTable::record(std::string line, GatheredFile file, FileFacts facts,
+                       std::optional<std::string> basicListing, std::string fileName) {
+    const std::size_t gathered = file.content.size();
+    std::size_t size = gathered;
+    std::string why = std::move(facts.note);
+    if (why.empty() && facts.statedSize) {
+        if (*facts.statedSize <= gathered) {
+            size = *facts.statedSize;
+        } else {
+            why = "the directory states " + std::to_string(*facts.statedSize) +
+                  " bytes, beyond the " + std::to_string(gathered) + " gathered";
+        }
+    }
+    const int row = record(std::move(line), std::move(file.content), std::move(basicListing),
+                           std::move(fileName));
+    AnalysedEntry& entry = entries_.back();
+    entry.name = std::move(facts.name);
+    entry.isDirectory = facts.isDirectory;
+    entry.size = size;
+    entry.date = std::move(facts.date);
+    entry.note = std::move(why);
+    entry.sectors = std::move(file.sectors);
+    return row;
+}
+
 int EntryTable::record(std::string line, std::vector<std::uint8_t> content,
                        std::optional<std::string> basicListing, std::string fileName) {
     const int row = nextRow_++;
     if (fileName.empty()) {
         fileName = trimmed(line);
     }
-    entries_.push_back(AnalysedEntry{.row = row,
-                                     .listingLine = std::move(line),
-                                     .fileName = std::move(fileName),
-                                     .fileContent = std::move(content),
-                                     .basicListing = std::move(basicListing)});
+    AnalysedEntry& entry = entries_.emplace_back();
+    entry.row = row;
+    entry.listingLine = std::move(line);
+    entry.fileName = std::move(fileName);
+    entry.fileContent = std::move(content);
+    entry.basicListing = std::move(basicListing);
+    entry.size = entry.fileContent.size();
     return row;
 }
 
@@ -86,6 +168,13 @@ std::string nameField(std::span<const std::uint8_t> name, std::span<const std::u
 
 std::string dateText(int day, int month, int year) {
     return zeroPadded(day, 2) + "/" + zeroPadded(month, 2) + "/" + zeroPadded(year, 4);
+}
+
+std::string isoDate(int year, int month, int day) {
+    if (month < 1 || month > 12 || day < 1 || day > 31 || year < 0 || year > 9999) {
+        return {};
+    }
+    return zeroPadded(year, 4) + "-" + zeroPadded(month, 2) + "-" + zeroPadded(day, 2);
 }
 
 int centuryYear(int year) { return year > 70 ? 1900 + year : 2000 + year; }

@@ -42,6 +42,24 @@ private:
     DataState lastState_ = DataState::Good;
 };
 
+// A file as a listing gathers it: its bytes and where each sector of them came from.
+struct GatheredFile {
+    std::vector<std::uint8_t> content;
+    FileSectors sectors;
+};
+
+// What a listing knows of a file beside its bytes.
+struct FileFacts {
+    std::string name;  // see AnalysedEntry::name
+    std::optional<std::size_t> statedSize;  // nullopt: the gathered length is the length
+    std::string note;  // a directory field the listing found inconsistent
+    std::string date;  // ISO 8601
+    bool isDirectory = false;
+};
+
+// The ISO 8601 date, or "" when the day or month cannot be a date.
+[[nodiscard]] std::string isoDate(int year, int month, int day);
+
 // The entry table grows with the directory: no listed file is dropped. Its gathered bytes share
 // one budget per analysis, so a hostile directory whose extents overlap cannot exhaust memory.
 class EntryTable {
@@ -53,6 +71,18 @@ public:
 
     // Appends bytes to a file being gathered, within the budget. False once the budget is spent.
     bool append(std::vector<std::uint8_t>& content, std::span<const std::uint8_t> bytes);
+
+    // Reads a sector and appends its first `bytes` bytes to the file, noting the sector and its
+    // damage. False once the budget is spent (nothing is appended then).
+    bool gather(GatheredFile& file, SectorReader& reader, int cylinder, int side, int record,
+                std::size_t bytes);
+    // A sector the file needs that lies beyond the disk held: damage, no bytes.
+    static void beyondDisk(GatheredFile& file, int cylinder, int side, int record);
+
+    // Records a file with its facts: the exact length is the stated one when the gathered bytes
+    // hold it, else the gathered length with a note saying so.
+    int record(std::string line, GatheredFile file, FileFacts facts,
+               std::optional<std::string> basicListing = std::nullopt, std::string fileName = {});
 
     // `fileName` is the name part of the line, trimmed; when empty, the whole line trimmed.
     int record(std::string line, std::vector<std::uint8_t> content,

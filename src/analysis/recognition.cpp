@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "analysis/cpm_listing.h"
+#include "analysis/host_export.h"
 #include "analysis/trsdos_listings.h"
 #include "analysis/ucsd_xenix_listings.h"
 
@@ -415,6 +416,12 @@ DiskAnalysis analyseDisk(const DiskImage& disk, OperationLog& log) {
         }
     }
     analysis.entries = table.takeEntries();
+    for (AnalysedEntry& entry : analysis.entries) {
+        if (entry.name.empty()) {
+            entry.name = nameComponent(entry.fileName);
+        }
+        entry.text = isTextFile(entry);
+    }
     analysis.listOrder = sortedListOrder(analysis.entries);
     return analysis;
 }

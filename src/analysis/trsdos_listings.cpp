@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 #include "analysis/basic_detokeniser.h"
 #include "analysis/document_index.h"
+#include "analysis/host_export.h"
 #include "core/byte_reader.h"
 
 namespace sv {
@@ -93,7 +95,36 @@ int listedMonth(int month) {
 
 int listedDay(int day) { return day == 0 ? 1 : day; }
 
+// The name extraction gives a TRSDOS-family file: NAME.EXT, or NAME when the extension is blank.
+std::string familyName(const Entry& e) {
+    std::string name = nameComponent(trimmed(textOf(e.range(6, 13))));
+    const std::string extension = nameComponent(withoutSpaces(e.range(14, 16)));
+    return extension.empty() ? name : name + "." + extension;
+}
+
 // ---- TRSDOS and HSDS
+
+// The EOF fields give where the file's last record starts (EOF sector x 256 + EOF byte); the file
+// ends one record length (LRL, 0 for 256) later. Proved on the real disks: load modules end in
+// their transfer record's sector, byte files (LRL 1) end on their last CR, LRL 64 on a record.
+FileFacts trsdosFacts(const Entry& e, bool anyExtent) {
+    FileFacts facts;
+    facts.name = familyName(e);
+    if (!anyExtent) {
+        facts.statedSize = 0;  // no granule: nothing for the EOF fields to describe
+        return facts;
+    }
+    const std::size_t recordLength = e.at(5) == 0 ? 256 : e.at(5);
+    const std::size_t lastRecord = std::size_t{e.le16(21)} * 256 + e.at(4);
+    if (lastRecord % recordLength != 0) {
+        facts.note = "EOF byte " + hexField(e.at(4), 2) + " and EOF sector " +
+                     hexField(e.le16(21), 4) + " do not start a record of LRL " +
+                     hexField(e.at(5), 2);
+        return facts;
+    }
+    facts.statedSize = lastRecord + recordLength;
+    return facts;
+}
 
 void listTrsdosEntry(const Entry& e, SectorReader& reader, EntryTable& table) {
     const std::string name = trimmed(textOf(e.range(6, 13)));
@@ -104,13 +135,15 @@ void listTrsdosEntry(const Entry& e, SectorReader& reader, EntryTable& table) {
                        " ACC=" + hexField(e.le16(19), 4) + " LRL=" + hexField(e.at(5), 2) +
                        " EOFB=" + hexField(e.at(4), 2) + " EOFS=" + hexField(e.le16(21), 4);
 
-    std::vector<std::uint8_t> content;
+    GatheredFile file;
     bool gathering = true;
+    bool anyExtent = false;
     for (int i = 0; i < kTrsdosExtents; ++i) {
         const Extent x = extentAt(e, 23 + 2 * static_cast<std::size_t>(i));
         if (x.track == kNoExtent) {
             break;
         }
+        anyExtent = true;
         line += " T=" + hexField(static_cast<unsigned>(x.track), 2) +
                 " G=" + hexField(static_cast<unsigned>(x.startGranule), 2) +
                 " S=" + std::to_string(x.granules * kTrsdosSectorsPerGranule);
@@ -122,28 +155,44 @@ void listTrsdosEntry(const Entry& e, SectorReader& reader, EntryTable& table) {
                 ++track;
             }
             if (track >= reader.cylinderCount()) {
+                EntryTable::beyondDisk(file, track, 0, sector);
                 break;
             }
-            const SectorData& data = reader.read(track, 0, sector);
             // Track 0 is single density: 128-byte sectors.
-            const std::size_t used = track == 0 ? 128 : 256;
-            gathering = table.append(content, std::span(data).first(used));
+            gathering = table.gather(file, reader, track, 0, sector, track == 0 ? 128 : 256);
             ++sector;
         }
     }
 
     if (name == "DOCUMENT" && extension == "CTL") {
-        table.report(readDocumentIndex(content));
+        table.report(readDocumentIndex(file.content));
     }
     std::optional<std::string> basic;
     if (extension == "BAS") {
-        basic = detokeniseBasic(content);
+        basic = detokeniseBasic(file.content);
     }
-    table.record(std::move(line), std::move(content), std::move(basic),
+    FileFacts facts = trsdosFacts(e, anyExtent);
+    facts.date = isoDate(centuryYear(e.at(55)), e.at(56), e.at(57));
+    table.record(std::move(line), std::move(file), std::move(facts), std::move(basic),
                  trimmed(nameField(e.range(6, 13), e.range(14, 16), '/', 0)));
 }
 
 // ---- LS-DOS
+
+// LS-DOS and Dosplus II count the sectors up to the end (ERN); a non-zero EOF byte says how much
+// of the last of them is used. Proved on the LS-DOS 6.3.1 disks: every load module ends exactly
+// after its transfer record.
+FileFacts endingRecordFacts(const Entry& e, std::size_t endingRecord) {
+    FileFacts facts;
+    facts.name = familyName(e);
+    const std::size_t eof = e.at(4);
+    if (eof != 0 && endingRecord == 0) {
+        facts.note = "EOF byte " + hexField(eof, 2) + " with no ending record";
+        return facts;
+    }
+    facts.statedSize = eof == 0 ? endingRecord * 256 : (endingRecord - 1) * 256 + eof;
+    return facts;
+}
 
 std::string shortName(const Entry& e) {
     return trimmed(nameField(e.range(6, 13), e.range(14, 16), '/', 0));
@@ -159,7 +208,7 @@ void listLsdosEntry(const Entry& e, SectorReader& reader, EntryTable& table) {
                        " EOFB=" + hexField(e.at(4), 2) + " EOFS=" + hexField(e.le16(21), 4);
 
     const bool twoSided = reader.sideCount() == 2;
-    std::vector<std::uint8_t> content;
+    GatheredFile file;
     bool gathering = true;
     for (int i = 0; gathering && i < kShortExtents; ++i) {
         const Extent x = extentAt(e, 23 + 2 * static_cast<std::size_t>(i));
@@ -181,13 +230,16 @@ void listLsdosEntry(const Entry& e, SectorReader& reader, EntryTable& table) {
                 }
             }
             if (track >= reader.cylinderCount()) {
+                EntryTable::beyondDisk(file, track, side, sector);
                 break;
             }
-            gathering = table.append(content, std::span(reader.read(track, side, sector)).first(256));
+            gathering = table.gather(file, reader, track, side, sector, 256);
             ++sector;
         }
     }
-    table.record(std::move(line), std::move(content), std::nullopt, shortName(e));
+    FileFacts facts = endingRecordFacts(e, e.le16(21));
+    facts.date = isoDate(year, month, day);
+    table.record(std::move(line), std::move(file), std::move(facts), std::nullopt, shortName(e));
 }
 
 // ---- Dosplus II
@@ -204,7 +256,7 @@ void listDosplusEntry(const Entry& e, SectorReader& reader, EntryTable& table) {
                        " EOFS=" + hexField(e.at(20), 2) + hexField(e.at(22), 2) +
                        hexField(e.at(21), 2) + " EOFB=" + hexField(e.at(4), 2);
 
-    std::vector<std::uint8_t> content;
+    GatheredFile file;
     bool gathering = true;
     for (int i = 0; gathering && i < kShortExtents; ++i) {
         const Extent x = extentAt(e, 23 + 2 * static_cast<std::size_t>(i));
@@ -215,16 +267,22 @@ void listDosplusEntry(const Entry& e, SectorReader& reader, EntryTable& table) {
         int sector = x.startGranule * kDosplusSectorsPerGranule + (track == 0 ? 1 : 0);
         for (int n = 0; gathering && n < x.granules * kDosplusSectorsPerGranule; ++n) {
             if (track >= reader.cylinderCount()) {
+                EntryTable::beyondDisk(file, track, 0, sector);
                 break;
             }
-            gathering = table.append(content, std::span(reader.read(track, 0, sector)).first(256));
+            gathering = table.gather(file, reader, track, 0, sector, 256);
             if (++sector == kDosplusSectorsPerTrack) {
                 sector = 0;
                 ++track;
             }
         }
     }
-    table.record(std::move(line), std::move(content), std::nullopt, shortName(e));
+    // The ending record as the line shows it: byte 20, then 22, then 21.
+    const std::size_t endingRecord =
+        std::size_t{e.at(20)} << 16 | std::size_t{e.at(22)} << 8 | e.at(21);
+    FileFacts facts = endingRecordFacts(e, endingRecord);
+    facts.date = isoDate(year, month, day);
+    table.record(std::move(line), std::move(file), std::move(facts), std::nullopt, shortName(e));
 }
 
 // Lists the 32-byte entries of records first..last of the directory cylinder, on `side`.
@@ -255,10 +313,14 @@ public:
         return track_ / static_cast<std::uint32_t>(sides_) <
                static_cast<std::uint32_t>(reader_.cylinderCount());
     }
-    const SectorData& read() {
-        const int cylinder = static_cast<int>(track_ / static_cast<std::uint32_t>(sides_));
-        const int side = sides_ == 1 ? 0 : static_cast<int>(track_ % 2);
-        return reader_.read(cylinder, side, record_);
+    const SectorData& read() { return reader_.read(cylinder(), side(), record_); }
+    bool gather(EntryTable& table, GatheredFile& file, std::size_t bytes) {
+        return table.gather(file, reader_, cylinder(), side(), record_, bytes);
+    }
+    void beyondDisk(GatheredFile& file) const {
+        EntryTable::beyondDisk(file, static_cast<int>(std::min<std::uint32_t>(
+                                         cylinder32(), std::numeric_limits<int>::max())),
+                               side(), record_);
     }
     void next() {
         if (++record_ > kTrsdos16RecordsPerTrack) {
@@ -268,6 +330,12 @@ public:
     }
 
 private:
+    [[nodiscard]] std::uint32_t cylinder32() const {
+        return track_ / static_cast<std::uint32_t>(sides_);
+    }
+    [[nodiscard]] int cylinder() const { return static_cast<int>(cylinder32()); }
+    [[nodiscard]] int side() const { return sides_ == 1 ? 0 : static_cast<int>(track_ % 2); }
+
     SectorReader& reader_;
     int sides_;
     std::uint32_t track_;
@@ -287,15 +355,25 @@ void listTrsdos16File(const Entry& file, const std::string& rootName, bool rootZ
         rootZero ? (std::uint64_t{file.at(44)} << 24) | (std::uint64_t{file.at(41)} << 16) |
                        (std::uint64_t{file.at(42)} << 8) | file.at(43)
                  : file.be32(41);
-    std::vector<std::uint8_t> content;
+    GatheredFile gathered;
     LogicalWalk walk(reader, sides, file.be32(47), 1);
-    for (std::uint64_t n = 0; n < count + 1 && walk.onDisk(); ++n) {
-        if (!table.append(content, std::span(walk.read()).first(kTrsdos16RecordBytes))) {
+    for (std::uint64_t n = 0; n < count + 1; ++n) {
+        if (!walk.onDisk()) {
+            walk.beyondDisk(gathered);
+            break;
+        }
+        if (!walk.gather(table, gathered, kTrsdos16RecordBytes)) {
             break;
         }
         walk.next();
     }
-    table.record(std::move(line), std::move(content), std::nullopt, std::move(name));
+    // The record count counts the records after the first, each of 512 bytes: the file is whole
+    // records.
+    FileFacts facts;
+    facts.name = nameComponent(rootName) + "/" + nameComponent(trimmed(textOf(file.range(3, 18))));
+    facts.statedSize = static_cast<std::size_t>((count + 1) * kTrsdos16RecordBytes);
+    table.record(std::move(line), std::move(gathered), std::move(facts), std::nullopt,
+                 std::move(name));
 }
 
 }  // namespace

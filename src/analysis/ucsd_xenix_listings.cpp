@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "analysis/host_export.h"
 #include "core/byte_reader.h"
 
 namespace sv {
@@ -31,6 +33,8 @@ constexpr std::size_t kTarSizeField = 124;
 constexpr std::size_t kTarTimeField = 136;
 constexpr std::size_t kTarNumberBytes = 12;
 constexpr std::size_t kTarNameWidth = 40;
+constexpr std::size_t kTarTypeFlag = 156;
+constexpr std::uint8_t kTarDirectoryType = '5';
 
 struct UcsdDate {
     int day;
@@ -88,9 +92,9 @@ std::string ucsdLine(const UcsdFile& f) {
 }
 
 // The file's blocks, contiguous from its first; the walk ends where the disk held ends.
-std::vector<std::uint8_t> ucsdContent(const UcsdFile& f, const DiskParameters& p,
-                                      SectorReader& reader, EntryTable& table) {
-    std::vector<std::uint8_t> content;
+GatheredFile ucsdContent(const UcsdFile& f, const DiskParameters& p, SectorReader& reader,
+                         EntryTable& table) {
+    GatheredFile content;
     const long perTrack = p.sectorsPerTrack;
     const long perBlock = static_cast<long>(kUcsdBlockBytes / p.sectorSize);
     std::vector<std::uint8_t> order;
@@ -101,15 +105,16 @@ std::vector<std::uint8_t> ucsdContent(const UcsdFile& f, const DiskParameters& p
         long sector = first % perTrack + 1;
         for (long i = 0; i < perBlock; ++i) {
             if (cylinder >= reader.cylinderCount()) {
+                EntryTable::beyondDisk(content, static_cast<int>(cylinder), 0,
+                                       static_cast<int>(sector));
                 return content;
             }
             if (cylinder != orderCylinder) {
                 order = ucsdCylinderOrder(p, static_cast<int>(cylinder));
                 orderCylinder = static_cast<int>(cylinder);
             }
-            const SectorData& data = reader.read(static_cast<int>(cylinder), 0,
-                                                 order[static_cast<std::size_t>(sector)]);
-            if (!table.append(content, std::span<const std::uint8_t>(data).first(p.sectorSize))) {
+            if (!table.gather(content, reader, static_cast<int>(cylinder), 0,
+                              order[static_cast<std::size_t>(sector)], p.sectorSize)) {
                 return content;
             }
             if (++sector > perTrack) {
@@ -121,14 +126,57 @@ std::vector<std::uint8_t> ucsdContent(const UcsdFile& f, const DiskParameters& p
     return content;
 }
 
-std::string tarName(std::span<const std::uint8_t> field) {
+// Whole blocks up to the last, which holds the bytes the entry states; more than a block there is
+// inconsistent.
+FileFacts ucsdFacts(const UcsdFile& f) {
+    const UcsdDate d = ucsdDate(f.date);
+    FileFacts facts;
+    facts.name = nameComponent(f.name);
+    facts.date = isoDate(d.year, d.month, d.day);
+    if (f.nextBlock <= f.firstBlock) {
+        facts.statedSize = 0;
+    } else if (f.lastBlockBytes > kUcsdBlockBytes) {
+        facts.note = "bytes in the last block " + std::to_string(f.lastBlockBytes) +
+                     " exceed a block of " + std::to_string(kUcsdBlockBytes);
+    } else {
+        facts.statedSize = (std::size_t{f.nextBlock} - f.firstBlock - 1) * kUcsdBlockBytes +
+                           f.lastBlockBytes;
+    }
+    return facts;
+}
+
+// The path as stored, up to its first NUL after any leading ones.
+std::string tarPath(std::span<const std::uint8_t> field) {
     std::string name = textOf(field);
     const auto first = name.find_first_not_of('\0');
     if (first == std::string::npos) {
         return {};
     }
-    name = name.substr(first, name.find_last_not_of('\0') - first + 1);
-    name = name.substr(0, name.find('\0'));
+    name = name.substr(first);
+    return name.substr(0, name.find('\0'));
+}
+
+// The path extraction writes: its components, without empty ones and ".", joined by '/'.
+std::string tarHostPath(std::span<const std::uint8_t> field) {
+    const std::string path = tarPath(field);
+    std::string out;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos) {
+            end = path.size();
+        }
+        const std::string part = path.substr(start, end - start);
+        if (!part.empty() && part != ".") {
+            out += (out.empty() ? "" : "/") + nameComponent(part);
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
+std::string tarName(std::span<const std::uint8_t> field) {
+    std::string name = tarPath(field);
     std::replace(name.begin(), name.end(), '/', '\\');
     return name;
 }
@@ -172,6 +220,16 @@ CivilTime civilTime(std::uint64_t seconds) {
     return {year, month, day, rest / 3600, rest / 60 % 60, rest % 60};
 }
 
+// YYYY-MM-DDThh:mm:ssZ.
+std::string isoDateTime(const CivilTime& t) {
+    const std::string day = isoDate(static_cast<int>(t.year), t.month, t.day);
+    if (day.empty()) {
+        return {};
+    }
+    return day + "T" + zeroPadded(t.hour, 2) + ":" + zeroPadded(t.minute, 2) + ":" +
+           zeroPadded(t.second, 2) + "Z";
+}
+
 std::string tarLine(const std::string& name, std::uint64_t size, std::uint64_t time) {
     const CivilTime t = civilTime(time);
     return padRight(name, kTarNameWidth) +
@@ -196,6 +254,13 @@ public:
     std::span<const std::uint8_t> read(SectorReader& reader) const {
         return std::span<const std::uint8_t>(reader.read(cylinder_, 0, record_))
             .first(kTarRecordBytes);
+    }
+    bool gather(SectorReader& reader, EntryTable& table, GatheredFile& file,
+                std::size_t bytes) const {
+        return table.gather(file, reader, cylinder_, 0, record_, bytes);
+    }
+    void beyondDisk(GatheredFile& file) const {
+        EntryTable::beyondDisk(file, cylinder_, 0, record_);
     }
 
 private:
@@ -233,8 +298,8 @@ void listUcsdDisk(const Recognition& recognition, SectorReader& reader, EntryTab
         const UcsdFile file = ucsdFile(
             std::span<const std::uint8_t>(directory).subspan((f + 1) * kUcsdEntryBytes,
                                                              kUcsdEntryBytes));
-        std::vector<std::uint8_t> content = ucsdContent(file, p, reader, table);
-        table.record(ucsdLine(file), std::move(content));
+        GatheredFile content = ucsdContent(file, p, reader, table);
+        table.record(ucsdLine(file), std::move(content), ucsdFacts(file), std::nullopt, file.name);
     }
 }
 
@@ -250,9 +315,14 @@ void listXenixDisk(const Recognition& recognition, SectorReader& reader, EntryTa
         const std::string name = tarName(header.first(kTarNameBytes));
         const std::uint64_t size = tarNumber(header.subspan(kTarSizeField, kTarNumberBytes));
         const std::uint64_t time = tarNumber(header.subspan(kTarTimeField, kTarNumberBytes));
+        // The header lies in the sector buffer, which the content's reads replace.
+        FileFacts facts;
+        facts.name = tarHostPath(header.first(kTarNameBytes));
+        facts.isDirectory = header[kTarTypeFlag] == kTarDirectoryType ||
+                            tarPath(header.first(kTarNameBytes)).ends_with('/');
 
         // A size beyond the disk stops at the disk's end.
-        std::vector<std::uint8_t> content;
+        GatheredFile content;
         std::uint64_t remaining = size;
         bool budgetLeft = true;
         // The records are passed over even once the content budget is spent, so that the scan
@@ -260,16 +330,22 @@ void listXenixDisk(const Recognition& recognition, SectorReader& reader, EntryTa
         while (remaining > 0) {
             at.advance();
             if (!at.onDisk()) {
+                at.beyondDisk(content);
                 break;
             }
             const auto take =
                 static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kTarRecordBytes));
             if (budgetLeft) {
-                budgetLeft = table.append(content, at.read(reader).first(take));
+                budgetLeft = at.gather(reader, table, content, take);
             }
             remaining -= take;
         }
-        table.record(tarLine(name, size, time), std::move(content));
+        const CivilTime t = civilTime(time);
+        facts.statedSize = static_cast<std::size_t>(
+            std::min<std::uint64_t>(size, std::numeric_limits<std::size_t>::max()));
+        facts.date = isoDateTime(t);
+        table.record(tarLine(name, size, time), std::move(content), std::move(facts), std::nullopt,
+                     name);
     }
 }
 

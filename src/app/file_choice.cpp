@@ -49,7 +49,7 @@ FilterChoice loadFilterChoice(std::string_view loadPathBox) {
 }
 
 FilterChoice saveFilterChoice() {
-    return {{filterFor("DMK"), filterFor("DSK"), filterFor("All")}, "DMK"};
+    return {{filterFor("DMK"), filterFor("DSK"), filterFor("IMD"), filterFor("All")}, "DMK"};
 }
 
 std::string folderOfPath(std::string_view path) {

@@ -6,13 +6,10 @@
 
 namespace sv::cli {
 
-namespace {
-constexpr std::size_t kMaxHostNameChars = 64;
-}  // namespace
-
-std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk) {
+std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk,
+                                          const std::string& geometry) {
     CliLog log;
-    if (!loadImageByType(path, disk, log)) {
+    if (!loadImageAs(path, geometry, disk, log)) {
         log.print();
         return std::nullopt;
     }
@@ -31,36 +28,6 @@ std::string terminalText(const std::string& text) {
         c = control ? '.' : c;
     }
     return latin1ToUtf8(plain);
-}
-
-std::string hostSafeName(const std::string& listedName) {
-    std::string name;
-    bool inRun = false;
-    for (const char c : listedName) {
-        const auto b = static_cast<unsigned char>(c);
-        const bool kept = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') ||
-                          (b >= '0' && b <= '9') || b == '.' || b == '-' || b == '_';
-        if (kept || b == '/') {
-            name += b == '/' ? '.' : c;
-            inRun = false;
-        } else if (!inRun) {
-            name += '_';
-            inRun = true;
-        }
-    }
-    while (!name.empty() && name.back() == '_') {
-        name.pop_back();
-    }
-    while (!name.empty() && name.front() == '_') {
-        name.erase(0, 1);
-    }
-    if (!name.empty() && name.front() == '.') {
-        name.front() = '_';
-    }
-    if (name.size() > kMaxHostNameChars) {
-        name.resize(kMaxHostNameChars);
-    }
-    return name.empty() ? "_" : name;
 }
 
 }  // namespace sv::cli

@@ -19,14 +19,11 @@ struct AnalysedImage {
 };
 
 // Loads and analyses IMAGE; nullopt when nothing loaded, after printing the load's log.
-[[nodiscard]] std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk);
+[[nodiscard]] std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk,
+                                          const std::string& geometry = {});
 
 // For a terminal: CR LF becomes "\n", other control characters ".", then UTF-8.
 [[nodiscard]] std::string terminalText(const std::string& text);
 
-// A file name that is safe on the host: letters, digits, '.', '-' and '_' kept, '/' (the
-// TRSDOS-family separator) becomes '.', every run of other characters one '_'; no leading '.';
-// at most 64 characters; never empty.
-[[nodiscard]] std::string hostSafeName(const std::string& listedName);
 
 }  // namespace sv::cli

@@ -5,10 +5,12 @@
 namespace sv::cli {
 
 // Exit statuses: 0 success, 1 the operation failed (nothing loaded, a save not written),
-// 2 wrong usage (CLI11's own parse errors exit with 2 as well).
+// 2 wrong usage (CLI11's own parse errors exit with 2 as well), 3 done, but some files written
+// are damaged.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitDamaged = 3;
 
 // One function per subcommand; each registers itself and sets `exitCode` when it runs.
 void addDumpCommand(CLI::App& app, int& exitCode);

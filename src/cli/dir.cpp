@@ -4,13 +4,47 @@
 
 #include <nlohmann/json.hpp>
 
+#include "analysis/host_export.h"
 #include "cli/analysis_output.h"
 #include "cli/commands.h"
+#include "cli/load.h"
 #include "core/text.h"
 
 namespace sv::cli {
 
 namespace {
+
+nlohmann::ordered_json addressJson(const SectorAddress& at) {
+    return nlohmann::ordered_json::array({at.cylinder, at.head, at.record});
+}
+
+void addFileFields(nlohmann::ordered_json& entry, const AnalysedEntry& e) {
+    entry["name"] = latin1ToUtf8(e.name);
+    entry["size"] = e.size;
+    if (!e.date.empty()) {
+        entry["date"] = e.date;
+    }
+    entry["text"] = e.text;
+    nlohmann::ordered_json sectors = nlohmann::ordered_json::array();
+    for (const SectorAddress& at : e.sectors.sectors) {
+        sectors.push_back(addressJson(at));
+    }
+    entry["sectors"] = std::move(sectors);
+    nlohmann::ordered_json damaged = nlohmann::ordered_json::array();
+    for (const DamagedSector& d : e.sectors.damaged) {
+        damaged.push_back({{"cylinder", d.at.cylinder},
+                           {"head", d.at.head},
+                           {"record", d.at.record},
+                           {"problem", sectorProblemName(d.problem)}});
+    }
+    entry["damaged"] = std::move(damaged);
+    if (!e.note.empty()) {
+        entry["note"] = latin1ToUtf8(e.note);
+    }
+    if (e.isDirectory) {
+        entry["directory"] = true;
+    }
+}
 
 nlohmann::ordered_json analysisJson(const AnalysedImage& image) {
     const DiskAnalysis& a = image.analysis;
@@ -34,6 +68,7 @@ nlohmann::ordered_json analysisJson(const AnalysedImage& image) {
         if (e.basicListing) {
             entry["basic"] = latin1ToUtf8(*e.basicListing);
         }
+        addFileFields(entry, e);
         entries.push_back(std::move(entry));
     }
     out["entries"] = std::move(entries);
@@ -47,11 +82,13 @@ void addDirCommand(CLI::App& app, int& exitCode) {
     auto* cmd = app.add_subcommand("dir", "Recognise a Model II disk's system and list its files");
     auto image = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
-    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0 or DSK)")->required();
+    auto geometry = std::make_shared<std::string>();
+    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK or IMG)")->required();
+    addGeometryOption(*cmd, *geometry);
     cmd->add_flag("--json", *json, "Print one JSON object (a stable interface)");
-    cmd->callback([image, json, &exitCode] {
+    cmd->callback([image, json, geometry, &exitCode] {
         auto disk = makeDiskImage();
-        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk);
+        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk, *geometry);
         if (!analysed) {
             exitCode = kExitFailed;
             return;
@@ -61,7 +98,11 @@ void addDirCommand(CLI::App& app, int& exitCode) {
         } else {
             std::string text = analysed->analysis.diskInfo;
             for (const std::size_t i : analysed->analysis.listOrder) {
-                text += "\r\n" + analysed->analysis.entries[i].listingLine;
+                const AnalysedEntry& e = analysed->analysis.entries[i];
+                text += "\r\n" + e.listingLine;
+                if (e.sectors.isDamaged()) {
+                    text += "\r\n  ! " + damageSummary(e.sectors);
+                }
             }
             text += analysed->addedLog;
             std::puts(terminalText(text).c_str());

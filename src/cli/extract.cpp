@@ -1,96 +1,160 @@
-// extract IMAGE DIR: every listed file's bytes into DIR, under a host-safe name, plus NAME.txt
-// with the BASIC listing where there is one.
+// extract IMAGE DIR [NAME ...]: the listed files (or those named) into DIR, under host-safe
+// names, at their exact length (--raw: the gathered bytes; --text: text files in the host's
+// form), plus NAME.txt with the BASIC listing where there is one.
 #include <cstdio>
 #include <filesystem>
-#include <set>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "analysis/host_export.h"
 #include "cli/analysis_output.h"
 #include "cli/commands.h"
+#include "cli/load.h"
 #include "core/file_io.h"
 
 namespace sv::cli {
 
 namespace {
 
-std::string lowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c + 32);
+namespace fs = std::filesystem;
+
+struct ExtractOptions {
+    std::string image;
+    std::string dir;
+    std::string geometry;
+    std::vector<std::string> names;
+    bool raw = false;
+    bool text = false;
+};
+
+// The entries to write, in list order; false after naming every NAME that picks nothing.
+bool chooseEntries(const DiskAnalysis& analysis, const std::vector<std::string>& names,
+                   std::vector<const AnalysedEntry*>& chosen) {
+    bool allFound = true;
+    for (const std::string& name : names) {
+        bool found = false;
+        for (const AnalysedEntry& e : analysis.entries) {
+            found = found || namePicks(name, e);
+        }
+        if (!found) {
+            std::printf("No file on the disk matches %s.\n", name.c_str());
+            allFound = false;
         }
     }
-    return text;
+    for (const std::size_t i : analysis.listOrder) {
+        const AnalysedEntry& e = analysis.entries[i];
+        bool picked = names.empty();
+        for (const std::string& name : names) {
+            picked = picked || namePicks(name, e);
+        }
+        if (picked) {
+            chosen.push_back(&e);
+        }
+    }
+    return allFound;
 }
 
-// Names are compared without case, since the host may not tell them apart.
-class NameChooser {
-public:
-    std::string take(const std::string& wanted) {
-        std::string name = wanted;
-        for (int n = 2; taken_.contains(lowerAscii(name)) ||
-                        taken_.contains(lowerAscii(name + ".txt"));
-             ++n) {
-            const auto dot = wanted.find('.', 1);
-            const std::string suffix = "~" + std::to_string(n);
-            name = dot == std::string::npos ? wanted + suffix
-                                            : wanted.substr(0, dot) + suffix + wanted.substr(dot);
-        }
-        taken_.insert(lowerAscii(name));
-        return name;
+int extract(const ExtractOptions& options) {
+    auto disk = makeDiskImage();
+    const std::optional<AnalysedImage> analysed = analyseImage(options.image, *disk, options.geometry);
+    if (!analysed) {
+        return kExitFailed;
     }
-    void reserve(const std::string& name) { taken_.insert(lowerAscii(name)); }
+    const DiskAnalysis& analysis = analysed->analysis;
+    std::vector<const AnalysedEntry*> chosen;
+    if (!chooseEntries(analysis, options.names, chosen)) {
+        return kExitUsage;
+    }
+    std::error_code ec;
+    fs::create_directories(options.dir, ec);
+    if (!fs::is_directory(options.dir, ec)) {
+        std::printf("%s cannot be created as a folder.\n", options.dir.c_str());
+        return kExitFailed;
+    }
+    std::puts(terminalText(analysis.diskInfo).c_str());
 
-private:
-    std::set<std::string> taken_;
-};
+    HostNames names;
+    bool allWritten = true;
+    std::vector<const AnalysedEntry*> damaged;
+    const auto write = [&](const std::string& relative, std::span<const std::uint8_t> bytes,
+                           const std::string& what) {
+        const fs::path path = fs::path(options.dir) / fs::path(relative);
+        std::error_code made;
+        fs::create_directories(path.parent_path(), made);
+        if (writeFileAtomically(path.string(), bytes)) {
+            std::printf("Wrote %s (%zu bytes) %s\n", path.string().c_str(), bytes.size(),
+                        what.c_str());
+        } else {
+            std::printf("%s could not be written.\n", path.string().c_str());
+            allWritten = false;
+        }
+    };
+    for (const AnalysedEntry* e : chosen) {
+        const std::string from = "from " + terminalText(e->fileName);
+        const std::string relative = names.take(e->name, e->isDirectory);
+        if (e->isDirectory) {
+            const fs::path path = fs::path(options.dir) / fs::path(relative);
+            std::error_code made;
+            fs::create_directories(path, made);
+            if (fs::is_directory(path, made)) {
+                std::printf("Made folder %s %s\n", path.string().c_str(), from.c_str());
+            } else {
+                std::printf("%s could not be made as a folder.\n", path.string().c_str());
+                allWritten = false;
+            }
+            continue;
+        }
+        if (options.raw) {
+            write(relative, e->fileContent, from + " (gathered bytes)");
+        } else if (options.text && e->text) {
+            const std::vector<std::uint8_t> text = hostText(*e, analysis.recognition.osCode);
+            write(relative, text, from + " as text");
+        } else {
+            write(relative, e->exactContent(), from);
+        }
+        if (!e->note.empty()) {
+            std::printf("  Note: %s\n", terminalText(e->note).c_str());
+        }
+        if (e->basicListing && !options.text) {
+            const auto* listing = reinterpret_cast<const std::uint8_t*>(e->basicListing->data());
+            write(names.takeBeside(relative, ".txt"), {listing, e->basicListing->size()},
+                  "BASIC listing");
+        }
+        if (e->sectors.isDamaged()) {
+            damaged.push_back(e);
+        }
+    }
+    if (!damaged.empty()) {
+        std::printf("%zu %s written %s damaged:\n", damaged.size(),
+                    damaged.size() == 1 ? "file" : "files", damaged.size() == 1 ? "is" : "are");
+        for (const AnalysedEntry* e : damaged) {
+            std::printf("  %s: %s\n", terminalText(e->fileName).c_str(),
+                        damageSummary(e->sectors).c_str());
+        }
+    }
+    if (!allWritten) {
+        return kExitFailed;
+    }
+    return damaged.empty() ? kExitOk : kExitDamaged;
+}
 
 }  // namespace
 
 void addExtractCommand(CLI::App& app, int& exitCode) {
-    auto* cmd = app.add_subcommand("extract", "Write every listed file of a Model II disk to DIR");
-    auto image = std::make_shared<std::string>();
-    auto dir = std::make_shared<std::string>();
-    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0 or DSK)")->required();
-    cmd->add_option("DIR", *dir, "Folder to write into (created when missing)")->required();
-    cmd->callback([image, dir, &exitCode] {
-        auto disk = makeDiskImage();
-        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk);
-        if (!analysed) {
-            exitCode = kExitFailed;
-            return;
-        }
-        namespace fs = std::filesystem;
-        std::error_code ec;
-        fs::create_directories(*dir, ec);
-        if (!fs::is_directory(*dir, ec)) {
-            std::printf("%s cannot be created as a folder.\n", dir->c_str());
-            exitCode = kExitFailed;
-            return;
-        }
-        std::puts(terminalText(analysed->analysis.diskInfo).c_str());
-        NameChooser names;
-        bool allWritten = true;
-        const auto write = [&](const std::string& name, std::span<const std::uint8_t> bytes,
-                               const std::string& what) {
-            const std::string path = (fs::path(*dir) / name).string();
-            if (writeFileAtomically(path, bytes)) {
-                std::printf("Wrote %s (%zu bytes) %s\n", path.c_str(), bytes.size(), what.c_str());
-            } else {
-                std::printf("%s could not be written.\n", path.c_str());
-                allWritten = false;
-            }
-        };
-        for (const std::size_t i : analysed->analysis.listOrder) {
-            const AnalysedEntry& e = analysed->analysis.entries[i];
-            const std::string name = names.take(hostSafeName(e.fileName));
-            write(name, e.fileContent, "from " + terminalText(e.fileName));
-            if (e.basicListing) {
-                const std::string listing = names.take(name + ".txt");
-                const auto* text = reinterpret_cast<const std::uint8_t*>(e.basicListing->data());
-                write(listing, {text, e.basicListing->size()}, "BASIC listing");
-            }
-        }
-        exitCode = allWritten ? kExitOk : kExitFailed;
-    });
+    auto* cmd = app.add_subcommand(
+        "extract", "Write the files of a Model II disk (every listed file, or those named) to DIR");
+    auto options = std::make_shared<ExtractOptions>();
+    cmd->add_option("IMAGE", options->image, "Image file (DMK, IMD, TD0, DSK or IMG)")->required();
+    addGeometryOption(*cmd, options->geometry);
+    cmd->add_option("DIR", options->dir, "Folder to write into (created when missing)")
+        ->required();
+    cmd->add_option("NAME", options->names,
+                    "Files to write: names as the listing shows them, wildcards, any case");
+    auto* raw = cmd->add_flag("--raw", options->raw,
+                              "Write the gathered bytes (whole sectors, blocks or records)");
+    cmd->add_flag("--text", options->text, "Write text files in the host's form")->excludes(raw);
+    cmd->callback([options, &exitCode] { exitCode = extract(*options); });
 }
 
 }  // namespace sv::cli

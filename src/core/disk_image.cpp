@@ -135,9 +135,7 @@ void setSectorData(SectorEntry& entry, std::span<const std::uint8_t> bytes) {
               std::uint8_t{0x20});
 }
 
-namespace {
-// The last slot of the track whose record matches, or -1.
-int matchingSlot(int cylinder, int side, int record, const DiskImage& disk) {
+int findSectorSlot(const DiskImage& disk, int cylinder, int side, int record) {
     if (side < 0 || side >= kMaxSides || cylinder < 0 || cylinder >= kMaxCylinders) {
         return -1;
     }
@@ -151,10 +149,9 @@ int matchingSlot(int cylinder, int side, int record, const DiskImage& disk) {
     }
     return found;
 }
-}  // namespace
 
 bool readSectorData(int cylinder, int side, int record, const DiskImage& disk, SectorData& buffer) {
-    const int slot = matchingSlot(cylinder, side, record, disk);
+    const int slot = findSectorSlot(disk, cylinder, side, record);
     if (slot < 0) {
         return false;
     }
@@ -164,7 +161,7 @@ bool readSectorData(int cylinder, int side, int record, const DiskImage& disk, S
 
 DataState gatherSector(int cylinder, int side, int record, const DiskImage& disk,
                        SectorData& buffer) {
-    const int slot = matchingSlot(cylinder, side, record, disk);
+    const int slot = findSectorSlot(disk, cylinder, side, record);
     if (slot < 0) {
         buffer.fill(0xE5);
         return DataState::NoDataField;

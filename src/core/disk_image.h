@@ -129,6 +129,9 @@ struct DataFacts {
 // Assigns the data field: the bytes given, cut to 1024, the rest of the field spaces.
 void setSectorData(SectorEntry& entry, std::span<const std::uint8_t> bytes);
 
+// The slot (0-based) readSectorData takes for (cylinder, side, record), or -1 when none matches.
+[[nodiscard]] int findSectorSlot(const DiskImage& disk, int cylinder, int side, int record);
+
 // The last slot of the track whose record matches wins; status, cylinder and head are not
 // compared. When nothing matches the buffer is left exactly as it was. Returns whether a slot
 // matched. Positions outside the store match nothing.

@@ -1,5 +1,6 @@
 #include "ui/analysis_window.h"
 
+#include <QColor>
 #include <QEvent>
 #include <QFontDatabase>
 #include <QLabel>
@@ -9,6 +10,7 @@
 
 #include <array>
 
+#include "analysis/host_export.h"
 #include "core/text.h"
 #include "ui/dialog_units.h"
 #include "ui/file_viewer.h"
@@ -28,6 +30,9 @@ constexpr std::array kAnalysisControls{
 };
 
 constexpr int kRowRole = Qt::UserRole;
+// Pale red under dark red text: readable whatever the theme's own colours.
+const QColor kDamagedRowColour{255, 205, 205};
+const QColor kDamagedTextColour{110, 0, 0};
 
 QString latin1Lines(const std::string& text) {
     return QString::fromStdString(latin1ToUtf8(unixLines(text)));
@@ -56,6 +61,11 @@ AnalysisWindow::AnalysisWindow(const DiskImage& disk, OperationLog& log,
         const AnalysedEntry& entry = analysis_.entries[index];
         auto* item = new QListWidgetItem(latin1Lines(entry.listingLine), list_);
         item->setData(kRowRole, entry.row);
+        if (entry.sectors.isDamaged()) {
+            item->setBackground(kDamagedRowColour);
+            item->setForeground(kDamagedTextColour);
+            item->setToolTip(latin1Lines(damageSummary(entry.sectors)));
+        }
     }
 
     connect(list_, &QListWidget::itemDoubleClicked, this, [this](const QListWidgetItem* item) {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "analysis/analysis.h"
+#include "analysis/host_export.h"
 
 namespace sv::ui {
 
@@ -17,9 +18,8 @@ inline constexpr const char* kEmptyViewerText = "FileView";
 
 [[nodiscard]] std::string viewerText(const AnalysedEntry* entry);
 
-// At least nine bytes in ten are printable ASCII or CR, LF, TAB, before an end-of-file byte
-// (0x1A) or trailing zeros. Empty content is not text.
-[[nodiscard]] bool mostlyPrintable(std::span<const std::uint8_t> bytes);
+// Whether bytes are text is the engine's rule, shared with extraction.
+using sv::mostlyPrintable;
 // The bytes as text up to an end-of-file byte: CR LF, CR and LF each end a line; other control
 // bytes show as '.'.
 [[nodiscard]] std::string printableText(std::span<const std::uint8_t> bytes);

@@ -26,13 +26,11 @@ struct RealListing {
 // Loads a real disk (IMD copies go to a temporary folder: the reader writes a side log file next
 // to the image) and lists it; nullopt when the folder or the file is absent.
 std::optional<RealListing> listReal(const std::string& relative) {
-    const fs::path dir = svtest::realDisksDir();
-    if (dir.empty() || !fs::exists(dir / relative)) {
+    svtest::TempDir tmp;
+    const std::string copy = svtest::copyRealDisk(relative, tmp);
+    if (copy.empty()) {
         return std::nullopt;
     }
-    svtest::TempDir tmp;
-    const std::string copy = tmp.file(fs::path(relative).filename().string());
-    fs::copy_file(dir / relative, copy);
     auto disk = makeDiskImage();
     TextSink log;
     if (fs::path(relative).extension() == ".imd") {

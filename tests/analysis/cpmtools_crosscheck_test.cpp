@@ -1,6 +1,6 @@
 // A CP/M file system laid out by cpmtools (software nobody here wrote), placed on a Model II disk
-// by the generator and listed by sectorvane-cli: every file cpmcp copies back out must come out
-// of `extract` with the same bytes, followed only by the rest of its last 2048-byte block.
+// by the generator and listed: every file cpmcp copies back out is the file at its exact length,
+// and its gathered bytes are those followed only by the rest of its last 2048-byte block.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -37,14 +37,20 @@ std::vector<std::uint8_t> pattern(const std::string& name, std::size_t size) {
     return bytes;
 }
 
-// Lists the wrapped disk; line -> content of its first entry (FMG also lists later extents).
-std::map<std::string, std::vector<std::uint8_t>> listed(const std::string& dmkPath) {
+struct Listed {
+    std::vector<std::uint8_t> gathered;
+    std::vector<std::uint8_t> exact;
+};
+
+// Lists the wrapped disk; line -> its first entry (FMG also lists later extents).
+std::map<std::string, Listed> listed(const std::string& dmkPath) {
     auto disk = makeDiskImage();
     TextSink log;
     loadDmkImage(dmkPath, *disk, log);
-    std::map<std::string, std::vector<std::uint8_t>> out;
+    std::map<std::string, Listed> out;
     for (const AnalysedEntry& e : analyseDisk(*disk, log).entries) {
-        out.try_emplace(e.listingLine, e.fileContent);
+        out.try_emplace(e.listingLine,
+                        Listed{e.fileContent, {e.exactContent().begin(), e.exactContent().end()}});
     }
     return out;
 }
@@ -81,11 +87,13 @@ void crossCheck(const Case& c) {
         // A name without a type is listed with one space after it.
         const std::string line = name.find('.') == std::string::npos ? name + " " : name;
         ASSERT_TRUE(files.contains(line)) << name;
-        const std::vector<std::uint8_t>& ours = files.at(line);
+        const std::vector<std::uint8_t>& ours = files.at(line).gathered;
         EXPECT_EQ(ours.size(), (size + kBlockBytes - 1) / kBlockBytes * kBlockBytes) << name;
         EXPECT_TRUE(ours.size() >= theirs.size() &&
                     std::equal(theirs.begin(), theirs.end(), ours.begin()))
             << name;
+        // At its exact length the file is what cpmcp copies out, byte for byte.
+        EXPECT_EQ(files.at(line).exact, theirs) << name;
     }
 }
 

@@ -1,3 +1,4 @@
+#include "app/image_commands.h"
 #include "formats/image_types.h"
 
 #include <gtest/gtest.h>
@@ -5,6 +6,9 @@
 #include "formats/dmk.h"
 #include "formats/dsk.h"
 #include "formats/imd.h"
+#include "formats/raw.h"
+#include "formats/td0_advanced.h"
+#include "mkdisk/samples.h"
 #include "formats/td0.h"
 #include "test_util.h"
 
@@ -21,9 +25,116 @@ TEST(ImageTypes, ReadersAndWritersByTheLastThreeCharactersInAnyCase) {
     EXPECT_EQ(findImageLoader(""), nullptr);
     EXPECT_EQ(findImageSaver("out.dsk"), &saveDskImage);
     EXPECT_EQ(findImageSaver("out.DMK"), &saveDmkImage);
-    EXPECT_EQ(findImageSaver("out.imd"), nullptr);
-    EXPECT_EQ(loadableTypes(), "TD0, IMD, DSK, DMK");
-    EXPECT_EQ(savableTypes(), "DSK, DMK");
+    EXPECT_EQ(findImageSaver("out.imd"), &saveImdImage);
+    EXPECT_EQ(findImageSaver("out.Img"), &saveRawImage);
+    EXPECT_EQ(findImageSaver("out.td0"), nullptr);
+    EXPECT_EQ(findImageLoader("CPM-MII.tdo"), &loadTd0Image);  // well-known variants
+    EXPECT_EQ(findImageLoader("disk.ima"), &loadRawImage);
+    EXPECT_EQ(loadableTypes(), "TD0, IMD, DSK, DMK, IMG");
+    EXPECT_EQ(savableTypes(), "DSK, DMK, IMD, IMG");
+}
+
+}  // namespace
+}  // namespace sv
+
+namespace sv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string loadLog(const std::string& path, DiskImage& disk, bool expectLoaded = true) {
+    TextSink log;
+    EXPECT_EQ(loadImageByType(path, disk, log), expectLoaded) << log.currentText();
+    return log.currentText();
+}
+
+// Every container of every sample, named as what it is, loads with its own reader and nothing
+// is said about the choice: content never overrides a name that fits.
+TEST(ContentDetection, FilesNamedRightLoadAsTheirTypeSilently) {
+    for (const auto& sample : mkdisk::samples()) {
+        const mkdisk::Disk model = sample.build();
+        svtest::TempDir dir;
+        const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files{
+            {"a.dmk", mkdisk::writeDmk(model)}, {"a.imd", mkdisk::writeImd(model)},
+            {"a.td0", mkdisk::writeTd0(model)}, {"a.dsk", mkdisk::writeDsk(model)}};
+        for (const auto& [name, bytes] : files) {
+            mkdisk::writeFile(dir.file(name), bytes);
+            const ReaderChoice choice = chooseImageLoader(dir.file(name));
+            EXPECT_EQ(choice.load, findImageLoader(name)) << sample.name << " " << name;
+            EXPECT_EQ(choice.note, "") << sample.name << " " << name;
+        }
+    }
+}
+
+TEST(ContentDetection, RenamedFilesLoadWithTheRightReaderAndSaySo) {
+    svtest::TempDir dir;
+    const mkdisk::Disk model = mkdisk::model2Disk(1, 3);
+    auto disk = makeDiskImage();
+    const std::string imdAsDmk = dir.file("x.dmk");
+    mkdisk::writeFile(imdAsDmk, mkdisk::writeImd(model));
+    EXPECT_EQ(loadLog(imdAsDmk, *disk).rfind(imdAsDmk + " is named as DMK, but its content is IMD (it "
+                                                        "starts with the IMD signature), so it is "
+                                                        "read as IMD.\r\nLoading IMD Image: " + imdAsDmk,
+                                             0),
+              0u);
+    EXPECT_EQ(disk->trackCount, 3);
+
+    const std::string dmkAsTd0 = dir.file("x.td0");
+    mkdisk::writeFile(dmkAsTd0, mkdisk::writeDmk(model));
+    EXPECT_NE(loadLog(dmkAsTd0, *disk).find(" is named as TD0, but its content is DMK (its header "
+                                            "passes the DMK checks), so it is read as DMK.\r\n"
+                                            "Loading DMK Image: "),
+              std::string::npos);
+    EXPECT_EQ(disk->trackCount, 3);
+
+    // A Teledisk file under a name of no known type: its header CRC names it.
+    auto td0 = mkdisk::writeTd0(model);
+    const std::uint16_t crc = telediskCrc(std::span(td0).first(10));
+    td0[10] = static_cast<std::uint8_t>(crc);
+    td0[11] = static_cast<std::uint8_t>(crc >> 8);
+    mkdisk::writeFile(dir.file("x.bin"), td0);
+    EXPECT_NE(loadLog(dir.file("x.bin"), *disk).find(" has no known extension; its content is TD0 "),
+              std::string::npos);
+    mkdisk::writeFile(dir.file("CPM-MII.tdo"), td0);
+    EXPECT_EQ(loadLog(dir.file("CPM-MII.tdo"), *disk).rfind(dir.file("CPM-MII.tdo") +
+                                                            ": the extension TDO is read as TD0.\r\n"
+                                                            "Loading Teledisk Image: ", 0),
+              0u);
+
+    // Two readers' signatures, or none: the name decides, as before.
+    mkdisk::writeFile(dir.file("junk.td0"), {'<', 'h', 't', 'm', 'l', '>'});
+    const std::string junk = loadLog(dir.file("junk.td0"), *disk, false);
+    EXPECT_EQ(junk, "Loading Teledisk Image: " + dir.file("junk.td0") + "\r\n" + dir.file("junk.td0") +
+                        " has a bad header\r\nOperation aborted");
+    mkdisk::writeFile(dir.file("junk.bin"), {'<', 'h', 't', 'm', 'l', '>'});
+    EXPECT_EQ(loadLog(dir.file("junk.bin"), *disk, false),
+              dir.file("junk.bin") + " is not a known image type; the types that load are TD0, IMD, "
+                                     "DSK, DMK, IMG.");
+
+    // The extension's reader refuses, and the content plainly is one other type.
+    auto dmk = mkdisk::writeDmk(model);
+    mkdisk::writeFile(dir.file("y.imd"), std::vector<std::uint8_t>(dmk.begin(), dmk.end()));
+    EXPECT_NE(loadLog(dir.file("y.imd"), *disk).find("its content is DMK"), std::string::npos);
+}
+
+TEST(ContentDetection, RealRenamedFiles) {
+    const fs::path real = svtest::realDisksDir();
+    if (real.empty()) {
+        GTEST_SKIP() << "the shared real-disk folder is absent";
+    }
+    svtest::TempDir dir;
+    auto disk = makeDiskImage();
+    fs::copy_file(real / "td0" / "m2-fmg-cpm-2.2.td0", dir.file("CPM-MII.tdo"));
+    EXPECT_NE(loadLog(dir.file("CPM-MII.tdo"), *disk).find("Teledisk image loaded."), std::string::npos);
+    EXPECT_EQ(disk->trackCount, 80);
+    fs::copy_file(real / "imd" / "adc-supersix-cpm22-boot.imd", dir.file("boot.dmk"));
+    EXPECT_NE(loadLog(dir.file("boot.dmk"), *disk).find("its content is IMD"), std::string::npos);
+    EXPECT_EQ(disk->trackCount, 77);
+    fs::copy_file(real / "td0" / "td215-adv.td0", dir.file("adv.dsk"));
+    EXPECT_NE(loadLog(dir.file("adv.dsk"), *disk).find("its content is TD0"), std::string::npos);
+    EXPECT_EQ(disk->trackCount, 41);
+    fs::copy_file(real / "td0" / "not-a-disk-http404.td0", dir.file("404.td0"));
+    EXPECT_NE(loadLog(dir.file("404.td0"), *disk, false).find("has a bad header"), std::string::npos);
 }
 
 }  // namespace

@@ -138,6 +138,23 @@ private slots:
         QVERIFY(!control<QWidget>(window, analysisId::addFileBox)->isEnabled());
     }
 
+    void damagedFilesAreMarkedAndTheirSectorsNamed() {
+        auto builder = twoFileDisk();
+        sv::DiskImage& disk = builder->disk();
+        disk.track(0, 10).sectors[2].status |= sv::status::dataCrcError;  // ZEBRA/TXT, record 3
+        disk.track(0, 10).sectors[19].status |= sv::status::dataCrcError;  // free space
+        svtest::ScriptedDialogs dialogs;
+        sv::TextSink log;
+        AnalysisWindow window(disk, log, dialogs);
+        auto* list = control<QListWidget>(window, analysisId::list);
+        QCOMPARE(list->count(), 2);
+        const QListWidgetItem* alpha = list->item(0);
+        const QListWidgetItem* zebra = list->item(1);
+        QCOMPARE(zebra->toolTip(), QStringLiteral("1 damaged sector: T010 H0 S03 CRC"));
+        QVERIFY(zebra->background() != alpha->background());
+        QVERIFY(alpha->toolTip().isEmpty());
+    }
+
     void notAModelTwoDiskListsNothing() {
         auto empty = sv::makeDiskImage();
         svtest::ScriptedDialogs dialogs;

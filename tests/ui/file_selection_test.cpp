@@ -144,7 +144,7 @@ private slots:
         QVERIFY(save.folder.isEmpty());
         QCOMPARE(save.fileName, QStringLiteral("/d/a - Copy.DMK"));
         QCOMPARE(descriptions(save),
-                 QStringLiteral("DMK Files (*.DMK)|DSK Files (*.DSK)|All Files (*.*)"));
+                 QStringLiteral("DMK Files (*.DMK)|DSK Files (*.DSK)|IMD Files (*.IMD)|All Files (*.*)"));
         QCOMPARE(save.defaultSuffix, QStringLiteral("DMK"));
     }
 

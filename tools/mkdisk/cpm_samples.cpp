@@ -337,6 +337,19 @@ void le16(std::vector<std::uint8_t>& bytes, std::size_t at, int value) {
 
 int ucsdDate(int day, int month, int year) { return month | (day << 4) | ((year % 100) << 9); }
 
+// A TEXT file as the editor keeps it: a page of its own state, then 1024-byte pages of lines
+// ending in CR, padded with NULs; DLE and 32 + n stand for n leading blanks.
+std::vector<std::uint8_t> ucsdTextFile(std::size_t bytes) {
+    std::vector<std::uint8_t> out(1024, 0);
+    for (const std::string_view line :
+         {std::string_view("PROGRAM HELLO;\r"), std::string_view("BEGIN\r"),
+          std::string_view("\x10\x24WRITELN('HELLO')\r"), std::string_view("END.\r")}) {
+        out.insert(out.end(), line.begin(), line.end());
+    }
+    out.resize(bytes, 0);
+    return out;
+}
+
 }  // namespace
 
 Disk ucsdSample() {
@@ -368,7 +381,10 @@ Disk ucsdSample() {
         std::copy(name.begin(), name.end(), dir.begin() + static_cast<std::ptrdiff_t>(at + 7));
         le16(dir, at + 22, f.lastBytes);
         le16(dir, at + 24, f.date);
-        const std::vector<std::uint8_t> text = sampleText(f.name, static_cast<std::size_t>(f.next - f.first) * 512);
+        const std::size_t bytes = static_cast<std::size_t>(f.next - f.first) * 512;
+        const std::vector<std::uint8_t> text = std::string_view(f.name) == "HELLO.TEXT"
+                                                   ? ucsdTextFile(bytes)
+                                                   : sampleText(f.name, bytes);
         for (int b = f.first; b < f.next; ++b) {
             v.block(b, std::span(text).subspan(static_cast<std::size_t>(b - f.first) * 512, 512));
         }

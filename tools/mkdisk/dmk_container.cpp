@@ -57,7 +57,12 @@ std::uint16_t writeFmSector(DmkTrack& t, const Sector& s) {
     return idPos;  // FM pointers have bit 15 clear
 }
 
-std::uint16_t writeMfmSector(DmkTrack& t, const Sector& s) {
+// MFM bytes of a sector before its closing gap.
+std::size_t mfmSectorBytes(const Sector& s) {
+    return 12 + 3 + 7 + 22 + (s.noDataField ? 0 : 12 + 3 + 1 + sectorBytes(s).size() + 2);
+}
+
+std::uint16_t writeMfmSector(DmkTrack& t, const Sector& s, int closingGap) {
     t.put(0x00, 12);
     t.put(0xA1, 3);
     const auto idPos = static_cast<std::uint16_t>(t.pos() | 0x8000);
@@ -80,7 +85,7 @@ std::uint16_t writeMfmSector(DmkTrack& t, const Sector& s) {
         t.put(static_cast<std::uint8_t>(crc >> 8));
         t.put(static_cast<std::uint8_t>(crc));
     }
-    t.put(0x4E, 40);
+    t.put(0x4E, closingGap);
     return idPos;
 }
 
@@ -98,10 +103,23 @@ std::vector<std::uint8_t> writeDmk(const Disk& disk, const DmkOptions& options) 
             DmkTrack t(options.trackLength);
             const bool fmTrack = !disk.at(c, h).sectors.empty() && disk.at(c, h).sectors[0].fm;
             t.put(fmTrack ? 0xFF : 0x4E, 64);
+            // A full track of 30 MFM sectors closes its sectors with shorter gaps, as the
+            // systems that format them do, so that every sector fits the track length.
+            const auto& sectors = disk.at(c, h).sectors;
+            std::size_t used = 128 + 64;
+            for (const Sector& s : sectors) {
+                used += s.fm ? 0 : mfmSectorBytes(s) + 40;
+            }
+            int closingGap = 40;
+            if (used > options.trackLength && !sectors.empty()) {
+                const std::size_t over = used - options.trackLength;
+                closingGap = std::max<int>(
+                    8, 40 - static_cast<int>((over + sectors.size() - 1) / sectors.size()));
+            }
             std::vector<std::uint16_t> pointers;
             int n = 0;
-            for (const Sector& s : disk.at(c, h).sectors) {
-                pointers.push_back(s.fm ? writeFmSector(t, s) : writeMfmSector(t, s));
+            for (const Sector& s : sectors) {
+                pointers.push_back(s.fm ? writeFmSector(t, s) : writeMfmSector(t, s, closingGap));
                 if (options.pointerHolesEvery > 0 && ++n % options.pointerHolesEvery == 0) {
                     pointers.push_back(0);
                 }

@@ -156,8 +156,14 @@ void placeTrsdosFile(Disk& disk, const TrsdosFile& f) {
 Bytes trsdosEntry(const TrsdosFile& f) {
     Bytes e(64, 0);
     putByte(e, 1, 0x10);
-    std::size_t lastSector = f.content.size() / 256;
-    putByte(e, 4, f.content.size() % 256);
+    // TRSDOS keeps where the last record starts; BASIC saves whole 256-byte records (LRL 0),
+    // other files here are written a byte at a time (LRL 1).
+    const bool basic = f.ext == "BAS";
+    const std::size_t size = f.content.size();
+    const std::size_t lastRecord = size == 0 ? 0 : basic ? (size - 1) / 256 * 256 : size - 1;
+    const std::size_t lastSector = lastRecord / 256;
+    putByte(e, 4, lastRecord % 256);
+    putByte(e, 5, basic ? 0 : 1);
     put(e, 6, std::string(f.name) + std::string(8 - f.name.size(), ' '));
     put(e, 14, std::string(f.ext) + std::string(3 - f.ext.size(), ' '));
     putLe16(e, 17, f.updHash);
@@ -286,7 +292,8 @@ Disk lsdosSampleDisk() {
         putByte(e, 4, f.content.size() % 256);
         putLe16(e, 17, 0x4296);
         putLe16(e, 19, 0x0200);
-        putLe16(e, 21, static_cast<unsigned>(f.content.size() / 256));
+        // The ending record counts every sector the file touches.
+        putLe16(e, 21, static_cast<unsigned>((f.content.size() + 255) / 256));
         e = shortEntryName(e, f);
         std::copy(e.begin(), e.end(), dir[2].begin() + static_cast<long>(k * 32));
 
