@@ -130,10 +130,13 @@ struct DiskAnalysis {
     // True when the gathered contents reached the analysis' memory budget and later files were
     // cut (only a hostile directory gets there; the log says so).
     bool contentTruncated = false;
+    // What analyseDisk added to the log, one line each: the DOCUMENT/CTL index and the note on
+    // cut contents.
+    std::vector<std::string> reportLines;
 };
 
-// Recognises and lists `disk`. Its only reports to `log` are the DOCUMENT/CTL index and a note
-// on cut contents; they continue the text the log shows.
+// Recognises and lists `disk`. Its only report to `log` is `reportLines`, continuing the text
+// the log shows.
 [[nodiscard]] DiskAnalysis analyseDisk(const DiskImage& disk, OperationLog& log);
 
 // The list order of a set of entries (see DiskAnalysis::listOrder).

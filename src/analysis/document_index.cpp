@@ -22,14 +22,13 @@ std::string field(const ByteReader& in, std::size_t offset, std::size_t width) {
 
 }  // namespace
 
-void readDocumentIndex(std::span<const std::uint8_t> document, OperationLog& log) {
+std::vector<std::string> readDocumentIndex(std::span<const std::uint8_t> document) {
     const ByteReader in(document);
-    LogEditor text = LogEditor::continuing(log);
     unsigned block = in.le16(kFirstEntryOffset);
     if (block == 0) {
-        text.line("No Directory Entries in Document");
-        return;
+        return {"No Directory Entries in Document"};
     }
+    std::vector<std::string> lines;
     std::vector<bool> reported(0x10000, false);
     while (block != 0 && !reported[block]) {
         reported[block] = true;
@@ -41,10 +40,11 @@ void readDocumentIndex(std::span<const std::uint8_t> document, OperationLog& log
             line += ' ';
             line += trimmed(field(in, b + offset, width));
         }
-        text.line(line);
-        text.line("");  // every entry ends its own line, so entries stand an empty line apart
+        lines.push_back(std::move(line));
+        lines.emplace_back();  // every entry ends its own line, so entries stand an empty line apart
         block = in.le16(b + 3);
     }
+    return lines;
 }
 
 }  // namespace sv

@@ -1,16 +1,17 @@
 #pragma once
 
 // The DOCUMENT/CTL index of a TRSDOS disk: a chain of 256-byte blocks, one per document, each
-// reported as a line of the operation log.
+// reported as a line of the analysis' report.
 
 #include <cstdint>
 #include <span>
-
-#include "core/operation_log.h"
+#include <string>
+#include <vector>
 
 namespace sv {
 
-// Continues the text `log` shows. A chain that comes back to a block already reported ends there.
-void readDocumentIndex(std::span<const std::uint8_t> document, OperationLog& log);
+// The report lines, each document's line followed by an empty one. A chain that comes back to a
+// block already reported ends there.
+[[nodiscard]] std::vector<std::string> readDocumentIndex(std::span<const std::uint8_t> document);
 
 }  // namespace sv

@@ -148,26 +148,6 @@ std::vector<std::size_t> sortedListOrder(const std::vector<AnalysedEntry>& entri
     return order;
 }
 
-std::string textOf(std::span<const std::uint8_t> bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
-
-std::string trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(' ');
-    return std::string(text.substr(first, last - first + 1));
-}
-
-std::string padRight(std::string text, std::size_t width) {
-    if (text.size() < width) {
-        text.append(width - text.size(), ' ');
-    }
-    return text;
-}
-
 std::string nameField(std::span<const std::uint8_t> name, std::span<const std::uint8_t> extension,
                       char separator, std::size_t width) {
     std::string field = trimmed(textOf(name));
@@ -184,16 +164,6 @@ std::string nameField(std::span<const std::uint8_t> name, std::span<const std::u
         }
     }
     return padRight(std::move(field), width);
-}
-
-std::string hexField(unsigned long value, int digits) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text(static_cast<std::size_t>(digits), '0');
-    for (int i = digits - 1; i >= 0; --i) {
-        text[static_cast<std::size_t>(i)] = kDigits[value & 15];
-        value >>= 4;
-    }
-    return text;
 }
 
 std::string dateText(int day, int month, int year) {

@@ -13,6 +13,7 @@
 
 #include "analysis/analysis.h"
 #include "core/disk_image.h"
+#include "core/text.h"
 
 namespace sv {
 
@@ -91,8 +92,16 @@ public:
     [[nodiscard]] std::vector<AnalysedEntry> takeEntries() { return std::move(entries_); }
     [[nodiscard]] bool truncated() const { return truncated_; }
 
+    // Lines for the analysis' report (DiskAnalysis::reportLines), in the order they come.
+    void report(std::vector<std::string> lines) {
+        reportLines_.insert(reportLines_.end(), std::make_move_iterator(lines.begin()),
+                            std::make_move_iterator(lines.end()));
+    }
+    [[nodiscard]] std::vector<std::string> takeReportLines() { return std::move(reportLines_); }
+
 private:
     std::vector<AnalysedEntry> entries_;
+    std::vector<std::string> reportLines_;
     int nextRow_ = 0;
     std::size_t budget_ = kContentBudgetBytes;
     bool truncated_ = false;
@@ -104,12 +113,6 @@ private:
                                     std::span<const std::uint8_t> extension, char separator,
                                     std::size_t width);
 
-[[nodiscard]] std::string trimmed(std::string_view text);
-[[nodiscard]] std::string textOf(std::span<const std::uint8_t> bytes);
-[[nodiscard]] std::string padRight(std::string text, std::size_t width);
-
-// Upper-case hexadecimal of the low `digits` digits.
-[[nodiscard]] std::string hexField(unsigned long value, int digits);
 // DD/MM/YYYY with leading zeros.
 [[nodiscard]] std::string dateText(int day, int month, int year);
 // A two-digit year within the century: 1900 + year above 70, else 2000 + year.

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "core/operation_log.h"
+#include "core/text.h"
 
 namespace sv {
 
@@ -48,19 +49,8 @@ bool isCpmFamily(std::uint8_t osCode) {
 
 // CR LF and a lone CR become LF.
 std::vector<std::uint8_t> withLineFeeds(std::span<const std::uint8_t> bytes) {
-    std::vector<std::uint8_t> out;
-    out.reserve(bytes.size());
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r') {
-            out.push_back('\n');
-            if (i + 1 < bytes.size() && bytes[i + 1] == '\n') {
-                ++i;
-            }
-        } else {
-            out.push_back(bytes[i]);
-        }
-    }
-    return out;
+    const std::string text = unixLines(textOf(bytes), LoneCarriageReturn::EndsLine);
+    return {text.begin(), text.end()};
 }
 
 // A UCSD TEXT file: a 1024-byte page for the editor, then pages of lines ending in CR, each page

@@ -42,11 +42,7 @@ std::uint8_t numberWritten(std::string_view text) {
     return static_cast<std::uint8_t>(value);
 }
 
-char hexDigit(unsigned n) { return "0123456789ABCDEF"[n & 15]; }
-
-std::string versionText(std::uint8_t v) {
-    return std::string{hexDigit(v >> 4), '.', hexDigit(v & 15)};
-}
+std::string versionText(std::uint8_t v) { return hexField(v >> 4, 1) + "." + hexField(v, 1); }
 
 std::uint32_t be32(const SectorData& s, std::size_t position) {
     return (std::uint32_t{byteAt(s, position)} << 24) |
@@ -165,117 +161,185 @@ std::vector<std::uint8_t> ucsdSectorTable(int sectorsPerTrack, int interleave) {
     return steppedSectorTable(sectorsPerTrack, interleave, sectorsPerTrack - 1);
 }
 
+namespace {
+
+// What a signature sets, read from the sector it was found in (still in the reader's buffer).
+// A rule that reads another sector takes what it needs from this one first.
+using RecogniseFunction = void (*)(Recognition& r, SectorReader& reader);
+
+void recogniseTrsdos(Recognition& r, SectorReader& reader) {
+    const SectorData& s = reader.buffer();
+    setValues(r, os::trsdos, byteAt(s, 1), byteAt(s, 2), byteAt(s, 11));
+    if (bytesAt(reader.read(3, 0, 18), 149, 152) == "HSDS") {
+        r.osCode = os::hsds;
+        r.osVersion = 0x20;
+        r.diskTitle = "Racet HSDS on Model II TRSDOS " + versionText(r.osVersion) + " Disk";
+    } else {
+        r.diskTitle = "Model II TRSDOS " + versionText(r.osVersion) + " Disk";
+    }
+}
+
+void recogniseLsdos(Recognition& r, SectorReader& reader) {
+    const SectorData& s = reader.buffer();
+    r.diskTitle = "Model II LS-DOS " + std::string(bytesAt(s, 17, 22)) + " " +
+                  static_cast<char>(byteAt(s, 23)) + "." + static_cast<char>(byteAt(s, 24)) + " " +
+                  std::string(bytesAt(s, 25, 32)) + " Disk";
+    const std::uint8_t version = numberWritten(bytesAt(s, 23, 24));
+    setValues(r, os::lsdos, byteAt(reader.read(0, 0, 0), 3), 0, version);
+}
+
+void recogniseDosplus(Recognition& r, SectorReader& reader) {
+    const int dirTrack = byteAt(reader.buffer(), 9);
+    const int version = bytesAt(reader.read(36, 0, 28), 243, 246) == "A.00" ? 0 : 1;
+    setValues(r, os::dosplus, dirTrack, 0, version);
+    r.diskTitle = "Model II Dosplus II vA." + hexField(r.osVersion, 2) + " Disk";
+}
+
+void recogniseTrsdos16(Recognition& r, SectorReader& reader) {
+    const SectorData& boot = reader.buffer();
+    const std::uint32_t dirAddress = be32(boot, 19);
+    const std::uint32_t blocks = be32(boot, 35);
+    setValues(r, os::trsdos16, static_cast<int>(dirAddress / 32), static_cast<int>(dirAddress % 32),
+              byteAt(boot, 10));
+    r.diskTitle = "Model II/16 TRSDOS " + versionText(r.osVersion) +
+                  " Disk, NBLKs=" + hexField(blocks & 0xFFFF, 4);
+    DiskParameters p;
+    p.sides = reader.disk().sideCount;
+    r.parameters = p;
+}
+
+void recogniseFmg(Recognition& r, SectorReader& reader) {
+    const SectorData& fmg = reader.buffer();
+    std::string title = std::string(bytesAt(fmg, 68, 70)) + " " + static_cast<char>(byteAt(fmg, 73));
+    for (const char c : bytesAt(fmg, 74, 83)) {
+        title += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    const SectorData& second = reader.read(0, 0, 18);
+    title += " - " + std::string(bytesAt(second, 3, 20)) + " Disk";
+    const std::string version =
+        std::string(1, static_cast<char>(byteAt(second, 17))) + std::string(bytesAt(second, 19, 20));
+    setValues(r, os::fmgCpm, 2, 1, numberWritten(version));
+    r.diskTitle = title;
+    r.parameters = cpmParameters(1, 26, 256, 1, 3, 63);
+}
+
+void recognisePicklesTrout(Recognition& r, SectorReader& reader) {
+    const SectorData& pt = reader.buffer();
+    setValues(r, os::picklesTroutCpm, 2, 1, numberWritten(bytesAt(pt, 20, 21)));
+    r.diskTitle = std::string(bytesAt(pt, 107, 121)) + " " + std::string(bytesAt(pt, 15, 22)) + " Disk";
+    r.parameters = cpmParameters(1, 16, 512, 1, 4, 127);
+}
+
+// Pickles & Trout disks known by a file name rather than a version text: version 22.
+void recognisePicklesTroutNamed(Recognition& r, std::string_view title) {
+    setValues(r, os::picklesTroutCpm, 2, 1, 0x16);
+    r.diskTitle = std::string(title);
+    r.parameters = cpmParameters(1, 16, 512, 1, 4, 127);
+}
+
+void recogniseBiosmods(Recognition& r, SectorReader&) {
+    recognisePicklesTroutNamed(r, "Pickles & Trout BIOSMODS.PNT Disk");
+}
+
+void recogniseCorvus(Recognition& r, SectorReader&) {
+    recognisePicklesTroutNamed(r, "Pickles & Trout Corvus Disk");
+}
+
+void recogniseLifeboat(Recognition& r, SectorReader& reader) {
+    const SectorData& lb = reader.buffer();
+    const std::string version =
+        std::string(1, static_cast<char>(byteAt(lb, 14))) + std::string(bytesAt(lb, 16, 17));
+    setValues(r, os::lifeboatCpm, 2, 1, numberWritten(version));
+    r.diskTitle = "Lifeboat " + std::string(bytesAt(lb, 8, 17)) + " Disk";
+    r.parameters = cpmParameters(1, 8, 1024, 3, 4, 127);
+}
+
+void recogniseAtonSingleSided(Recognition& r, SectorReader& reader) {
+    const SectorData& aton = reader.buffer();
+    setValues(r, os::atonCpm, 2, 1, atonVersion(aton));
+    r.diskTitle = "ATON " + atonText(aton) + " SSHD Disk";
+    r.parameters = cpmParameters(1, 8, 1024, 3, 4, 127);
+}
+
+void recogniseAtonDoubleSided(Recognition& r, SectorReader& reader) {
+    const SectorData& aton = reader.buffer();
+    setValues(r, os::atonCpm, 2, 1, atonVersion(aton));
+    r.diskTitle = "ATON " + atonText(aton) + " DSHD Disk";
+    r.parameters = cpmParameters(2, 8, 1024, 3, 4, 191);
+}
+
+void recogniseUcsd(Recognition& r, SectorReader& reader) {
+    setValues(r, os::ucsdPascal, 1, 9, 0);
+    r.diskTitle = ucsdTitle(reader.buffer());
+    r.parameters = ucsdParameters();
+}
+
+constexpr std::size_t kAnywhere = 0;
+
+// A system is known by a text in one sector: at a 1-based offset, or anywhere in it.
+struct Signature {
+    int cylinder;
+    int side;
+    int record;
+    std::size_t offset;
+    std::string_view text;
+    RecogniseFunction recognise;
+};
+
+// Tried in order; the first that matches decides.
+constexpr Signature kSignatures[] = {
+    {0, 0, 2, 3, "TRSDOS", recogniseTrsdos},
+    {0, 0, 2, 17, "LS-DOS", recogniseLsdos},
+    {0, 0, 2, 1, "DCT", recogniseDosplus},
+    {0, 0, 3, 1, "TRSDOS", recogniseTrsdos16},
+    {0, 0, 17, 68, "FMG", recogniseFmg},
+    {0, 0, 19, 107, "Pickles & Trout", recognisePicklesTrout},
+    {0, 0, 3, 14, "BIOSMODSPNT", recogniseBiosmods},
+    {0, 0, 11, 67, "Corvus", recogniseCorvus},
+    {0, 0, 13, 8, "CP/M", recogniseLifeboat},
+    {1, 0, 3, kAnywhere, "ATON", recogniseAtonSingleSided},
+    {0, 1, 3, kAnywhere, "ATON", recogniseAtonDoubleSided},
+    {1, 0, 17, kAnywhere, ".CODE", recogniseUcsd},
+    {1, 0, 17, kAnywhere, ".TEXT", recogniseUcsd},
+    {1, 0, 17, kAnywhere, "SYSTEM.", recogniseUcsd},
+};
+
+bool matches(const Signature& signature, const SectorData& s) {
+    if (signature.offset == kAnywhere) {
+        return contains(s, signature.text);
+    }
+    return bytesAt(s, signature.offset, signature.offset + signature.text.size() - 1) ==
+           signature.text;
+}
+
+// Xenix tar: a 0xE5 the disk holds in its first sector, then a path in the next track's first.
+// The 0xE5 must be on the disk: a sector it does not hold is gathered as 0xE5 fill.
+bool recogniseXenixTar(Recognition& r, SectorReader& reader) {
+    if (!contains(reader.read(0, 0, 1), "\xE5") || isFill(reader.lastState())) {
+        return false;
+    }
+    const SectorData& tar = reader.read(1, 0, 1);
+    if (!contains(tar, "/") && !contains(tar, ".")) {
+        return false;
+    }
+    setValues(r, os::xenixTar, 1, 1, 0);
+    r.diskTitle = "Xenix TAR Disk\r\n";
+    return true;
+}
+
+}  // namespace
+
 Recognition recogniseSystem(SectorReader& reader) {
     Recognition r;
     r.modelII = true;
-
-    const SectorData& s = reader.read(0, 0, 2);
-    if (bytesAt(s, 3, 8) == "TRSDOS") {
-        setValues(r, os::trsdos, byteAt(s, 1), byteAt(s, 2), byteAt(s, 11));
-        if (bytesAt(reader.read(3, 0, 18), 149, 152) == "HSDS") {
-            r.osCode = os::hsds;
-            r.osVersion = 0x20;
-            r.diskTitle = "Racet HSDS on Model II TRSDOS " + versionText(r.osVersion) + " Disk";
-        } else {
-            r.diskTitle = "Model II TRSDOS " + versionText(r.osVersion) + " Disk";
-        }
-        return r;
-    }
-    if (bytesAt(s, 17, 22) == "LS-DOS") {
-        r.diskTitle = "Model II LS-DOS " + std::string(bytesAt(s, 17, 22)) + " " +
-                      static_cast<char>(byteAt(s, 23)) + "." + static_cast<char>(byteAt(s, 24)) +
-                      " " + std::string(bytesAt(s, 25, 32)) + " Disk";
-        const std::uint8_t version = numberWritten(bytesAt(s, 23, 24));
-        setValues(r, os::lsdos, byteAt(reader.read(0, 0, 0), 3), 0, version);
-        return r;
-    }
-    if (bytesAt(s, 1, 3) == "DCT") {
-        const int dirTrack = byteAt(s, 9);
-        const int version = bytesAt(reader.read(36, 0, 28), 243, 246) == "A.00" ? 0 : 1;
-        setValues(r, os::dosplus, dirTrack, 0, version);
-        r.diskTitle = "Model II Dosplus II vA." + hexField(r.osVersion, 2) + " Disk";
-        return r;
-    }
-    if (const SectorData& boot = reader.read(0, 0, 3); bytesAt(boot, 1, 6) == "TRSDOS") {
-        const std::uint32_t dirAddress = be32(boot, 19);
-        const std::uint32_t blocks = be32(boot, 35);
-        setValues(r, os::trsdos16, static_cast<int>(dirAddress / 32),
-                  static_cast<int>(dirAddress % 32), byteAt(boot, 10));
-        r.diskTitle = "Model II/16 TRSDOS " + versionText(r.osVersion) +
-                      " Disk, NBLKs=" + hexField(blocks & 0xFFFF, 4);
-        DiskParameters p;
-        p.sides = reader.disk().sideCount;
-        r.parameters = p;
-        return r;
-    }
-    if (const SectorData& fmg = reader.read(0, 0, 17); bytesAt(fmg, 68, 70) == "FMG") {
-        std::string title = std::string(bytesAt(fmg, 68, 70)) + " " +
-                            static_cast<char>(byteAt(fmg, 73));
-        for (const char c : bytesAt(fmg, 74, 83)) {
-            title += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        const SectorData& second = reader.read(0, 0, 18);
-        title += " - " + std::string(bytesAt(second, 3, 20)) + " Disk";
-        const std::string version =
-            std::string(1, static_cast<char>(byteAt(second, 17))) + std::string(bytesAt(second, 19, 20));
-        setValues(r, os::fmgCpm, 2, 1, numberWritten(version));
-        r.diskTitle = title;
-        r.parameters = cpmParameters(1, 26, 256, 1, 3, 63);
-        return r;
-    }
-    if (const SectorData& pt = reader.read(0, 0, 19); bytesAt(pt, 107, 121) == "Pickles & Trout") {
-        const std::string version = std::string(bytesAt(pt, 20, 21));
-        setValues(r, os::picklesTroutCpm, 2, 1, numberWritten(version));
-        r.diskTitle = std::string(bytesAt(pt, 107, 121)) + " " + std::string(bytesAt(pt, 15, 22)) +
-                      " Disk";
-        r.parameters = cpmParameters(1, 16, 512, 1, 4, 127);
-        return r;
-    }
-    if (bytesAt(reader.read(0, 0, 3), 14, 24) == "BIOSMODSPNT") {
-        setValues(r, os::picklesTroutCpm, 2, 1, 0x16);
-        r.diskTitle = "Pickles & Trout BIOSMODS.PNT Disk";
-        r.parameters = cpmParameters(1, 16, 512, 1, 4, 127);
-        return r;
-    }
-    if (bytesAt(reader.read(0, 0, 11), 67, 72) == "Corvus") {
-        setValues(r, os::picklesTroutCpm, 2, 1, 0x16);
-        r.diskTitle = "Pickles & Trout Corvus Disk";
-        r.parameters = cpmParameters(1, 16, 512, 1, 4, 127);
-        return r;
-    }
-    if (const SectorData& lb = reader.read(0, 0, 13); bytesAt(lb, 8, 11) == "CP/M") {
-        const std::string version =
-            std::string(1, static_cast<char>(byteAt(lb, 14))) + std::string(bytesAt(lb, 16, 17));
-        setValues(r, os::lifeboatCpm, 2, 1, numberWritten(version));
-        r.diskTitle = "Lifeboat " + std::string(bytesAt(lb, 8, 17)) + " Disk";
-        r.parameters = cpmParameters(1, 8, 1024, 3, 4, 127);
-        return r;
-    }
-    for (const int side : {0, 1}) {
-        const SectorData& aton = side == 0 ? reader.read(1, 0, 3) : reader.read(0, 1, 3);
-        if (contains(aton, "ATON")) {
-            setValues(r, os::atonCpm, 2, 1, atonVersion(aton));
-            r.diskTitle = "ATON " + atonText(aton) + (side == 0 ? " SSHD Disk" : " DSHD Disk");
-            r.parameters = side == 0 ? cpmParameters(1, 8, 1024, 3, 4, 127)
-                                     : cpmParameters(2, 8, 1024, 3, 4, 191);
+    for (const Signature& signature : kSignatures) {
+        if (matches(signature, reader.read(signature.cylinder, signature.side, signature.record))) {
+            signature.recognise(r, reader);
             return r;
         }
     }
-    if (const SectorData& volume = reader.read(1, 0, 17);
-        contains(volume, ".CODE") || contains(volume, ".TEXT") || contains(volume, "SYSTEM.")) {
-        setValues(r, os::ucsdPascal, 1, 9, 0);
-        r.diskTitle = ucsdTitle(volume);
-        r.parameters = ucsdParameters();
+    if (recogniseXenixTar(r, reader)) {
         return r;
-    }
-    // The 0xE5 must be on the disk: a sector it does not hold is gathered as 0xE5 fill.
-    if (contains(reader.read(0, 0, 1), "\xE5") && !isFill(reader.lastState())) {
-        const SectorData& tar = reader.read(1, 0, 1);
-        if (contains(tar, "/") || contains(tar, ".")) {
-            setValues(r, os::xenixTar, 1, 1, 0);
-            r.diskTitle = "Xenix TAR Disk\r\n";
-            return r;
-        }
     }
     r.osCode = os::unknown;
     r.dirTrack = 0;
@@ -339,12 +403,18 @@ DiskAnalysis analyseDisk(const DiskImage& disk, OperationLog& log) {
         list(analysis.recognition, reader, table, log);
     }
     if (table.truncated()) {
-        LogEditor text = LogEditor::continuing(log);
-        text.line("Analysis: file contents beyond " +
-                  std::to_string(EntryTable::kContentBudgetBytes >> 20) +
-                  " MB not gathered; the listing is complete.");
+        table.report({"Analysis: file contents beyond " +
+                      std::to_string(EntryTable::kContentBudgetBytes >> 20) +
+                      " MB not gathered; the listing is complete."});
     }
     analysis.contentTruncated = table.truncated();
+    analysis.reportLines = table.takeReportLines();
+    if (!analysis.reportLines.empty()) {
+        LogEditor text = LogEditor::continuing(log);
+        for (const std::string& line : analysis.reportLines) {
+            text.line(line);
+        }
+    }
     analysis.entries = table.takeEntries();
     for (AnalysedEntry& entry : analysis.entries) {
         if (entry.name.empty()) {

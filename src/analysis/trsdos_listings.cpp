@@ -126,7 +126,7 @@ FileFacts trsdosFacts(const Entry& e, bool anyExtent) {
     return facts;
 }
 
-void listTrsdosEntry(const Entry& e, SectorReader& reader, EntryTable& table, OperationLog& log) {
+void listTrsdosEntry(const Entry& e, SectorReader& reader, EntryTable& table) {
     const std::string name = trimmed(textOf(e.range(6, 13)));
     const std::string extension = withoutSpaces(e.range(14, 16));
     std::string line = nameField(e.range(6, 13), e.range(14, 16), '/', 13) +
@@ -165,7 +165,7 @@ void listTrsdosEntry(const Entry& e, SectorReader& reader, EntryTable& table, Op
     }
 
     if (name == "DOCUMENT" && extension == "CTL") {
-        readDocumentIndex(file.content, log);
+        table.report(readDocumentIndex(file.content));
     }
     std::optional<std::string> basic;
     if (extension == "BAS") {
@@ -379,7 +379,7 @@ void listTrsdos16File(const Entry& file, const std::string& rootName, bool rootZ
 }  // namespace
 
 void listTrsdos(const Recognition& recognition, SectorReader& reader, EntryTable& table,
-                OperationLog& log) {
+                OperationLog&) {
     int first = recognition.firstDirSector;
     int last = kTrsdosLastRecord;
     if (recognition.osVersion == kTrsdos12Version) {
@@ -394,7 +394,7 @@ void listTrsdos(const Recognition& recognition, SectorReader& reader, EntryTable
             if (e.at(1) == 0xFF || trimmed(textOf(e.range(6, 13))).empty()) {
                 continue;
             }
-            listTrsdosEntry(e, reader, table, log);
+            listTrsdosEntry(e, reader, table);
         }
     }
 }

@@ -1,5 +1,6 @@
 #include "app/image_commands.h"
 
+#include "drives/physical_reader.h"
 #include "formats/image_types.h"
 #include "merge/sector_merge.h"
 
@@ -90,6 +91,12 @@ MergeCommandOutcome runMergeCommand(const std::string& path, DiskImage& target, 
     return mergeImages(target, source, mergeLog, differentDisks).merged
                ? MergeCommandOutcome::Merged
                : MergeCommandOutcome::Refused;
+}
+
+bool runReadCommand(const std::string& drive, DiskImage& disk, FloppyDriver& driver,
+                    OperationLog& log) {
+    readPhysicalDisk(drive, disk, driver, log);
+    return !isEmpty(disk);
 }
 
 }  // namespace sv

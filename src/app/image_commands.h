@@ -1,12 +1,13 @@
 #pragma once
 
-// The load, save and merge commands both front ends run: the reader or writer a path's type picks,
+// The load, save, merge and read commands both front ends run: the reader or writer a path's type picks,
 // with the rules around it, so the window and the CLI cannot drift apart.
 
 #include <string>
 
 #include "core/disk_image.h"
 #include "core/operation_log.h"
+#include "drives/floppy_driver.h"
 #include "merge/sector_merge.h"
 
 namespace sv {
@@ -47,5 +48,10 @@ enum class MergeCommandOutcome {
 MergeCommandOutcome runMergeCommand(const std::string& path, DiskImage& target, DiskImage& source,
                                     OperationLog& loadLog, OperationLog& mergeLog,
                                     DifferentDisks differentDisks = DifferentDisks::Refuse);
+
+// The Read command: the whole disk in `drive` ("A:" or "B:") into `disk`, which is cleared
+// first. True when a disk was read; otherwise the log says why.
+bool runReadCommand(const std::string& drive, DiskImage& disk, FloppyDriver& driver,
+                    OperationLog& log);
 
 }  // namespace sv

@@ -13,38 +13,19 @@ std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& di
         log.print();
         return std::nullopt;
     }
-    const std::string before = log.currentText();
     AnalysedImage result{.analysis = analyseDisk(disk, log), .addedLog = {}};
-    const std::string after = log.currentText();
-    result.addedLog = after.starts_with(before) ? after.substr(before.size()) : after;
+    for (const std::string& line : result.analysis.reportLines) {
+        result.addedLog += "\r\n" + line;
+    }
     return result;
 }
 
-std::string latin1ToUtf8(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80) {
-            out += c;
-        } else {
-            out += static_cast<char>(0xC0 | (b >> 6));
-            out += static_cast<char>(0x80 | (b & 0x3F));
-        }
-    }
-    return out;
-}
-
 std::string terminalText(const std::string& text) {
-    std::string plain;
-    plain.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        if (b == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            continue;
-        }
+    std::string plain = unixLines(text);
+    for (char& c : plain) {
+        const auto b = static_cast<unsigned char>(c);
         const bool control = (b < 0x20 && b != '\n') || b == 0x7F || (b >= 0x80 && b < 0xA0);
-        plain += control ? '.' : text[i];
+        c = control ? '.' : c;
     }
     return latin1ToUtf8(plain);
 }

@@ -9,6 +9,7 @@
 #include "analysis/analysis.h"
 #include "core/disk_image.h"
 #include "core/operation_log.h"
+#include "core/text.h"
 
 namespace sv::cli {
 
@@ -21,8 +22,6 @@ struct AnalysedImage {
 [[nodiscard]] std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk,
                                           const std::string& geometry = {});
 
-// Disk bytes read as Latin-1, written as UTF-8 (exact: JSON).
-[[nodiscard]] std::string latin1ToUtf8(const std::string& text);
 // For a terminal: CR LF becomes "\n", other control characters ".", then UTF-8.
 [[nodiscard]] std::string terminalText(const std::string& text);
 

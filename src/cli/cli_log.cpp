@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include "core/text.h"
+
 namespace sv::cli {
 
 namespace {
@@ -50,18 +52,6 @@ void CliLog::print() {
         std::fputc('\n', stdout);
     }
     std::fflush(stdout);
-}
-
-std::string unixLines(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            continue;
-        }
-        out += text[i];
-    }
-    return out;
 }
 
 }  // namespace sv::cli

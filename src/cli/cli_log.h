@@ -28,7 +28,4 @@ private:
     std::chrono::steady_clock::time_point lastDraw_{};
 };
 
-// "\r\n" -> "\n".
-[[nodiscard]] std::string unixLines(const std::string& text);
-
 }  // namespace sv::cli

@@ -8,21 +8,11 @@
 #include "cli/analysis_output.h"
 #include "cli/commands.h"
 #include "cli/load.h"
+#include "core/text.h"
 
 namespace sv::cli {
 
 namespace {
-
-std::string hexBytes(const std::vector<std::uint8_t>& bytes) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(bytes.size() * 2);
-    for (const std::uint8_t b : bytes) {
-        text += kDigits[b >> 4];
-        text += kDigits[b & 15];
-    }
-    return text;
-}
 
 nlohmann::ordered_json addressJson(const SectorAddress& at) {
     return nlohmann::ordered_json::array({at.cylinder, at.head, at.record});

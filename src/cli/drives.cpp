@@ -11,12 +11,11 @@ void addDrivesCommand(CLI::App& app, int& exitCode) {
         "drives", "Look for the floppy driver and controller cards, as the window does at start");
     cmd->callback([&exitCode] {
         CliLog log;
-        DriveControlStates controls;
         const std::unique_ptr<FloppyDriver> driver = makeFloppyDriver();
-        discoverDrives(*driver, log, controls);
-        discoverCatweaselCards(log, controls);
+        DriveAvailability found = discoverDrives(*driver, log);
+        discoverCatweaselCards(log, found);
         log.print();
-        exitCode = controls.shown(control::readButton) ? kExitOk : kExitFailed;
+        exitCode = found.driver == DriverState::Ready ? kExitOk : kExitFailed;
     });
 }
 

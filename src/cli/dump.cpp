@@ -8,21 +8,11 @@
 #include "cli/commands.h"
 #include "cli/load.h"
 #include "app/image_commands.h"
+#include "core/text.h"
 
 namespace sv::cli {
 
 namespace {
-
-std::string hexBytes(const SectorData& data) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(data.size() * 2);
-    for (const std::uint8_t b : data) {
-        text += kDigits[b >> 4];
-        text += kDigits[b & 15];
-    }
-    return text;
-}
 
 nlohmann::ordered_json diskJson(const DiskImage& disk) {
     nlohmann::ordered_json tracks = nlohmann::ordered_json::array();

@@ -2,7 +2,7 @@
 #include "cli/cli_log.h"
 #include "cli/commands.h"
 #include "app/floppy_driver_factory.h"
-#include "drives/physical_reader.h"
+#include "app/image_commands.h"
 #include "cli/load.h"
 
 namespace sv::cli {
@@ -30,9 +30,9 @@ void addReadCommand(CLI::App& app, int& exitCode) {
         {
             CliLog log;
             const std::unique_ptr<FloppyDriver> driver = makeFloppyDriver();
-            readPhysicalDisk(drive, *disk, *driver, log);
+            const bool read = runReadCommand(drive, *disk, *driver, log);
             log.print();
-            if (isEmpty(*disk)) {
+            if (!read) {
                 exitCode = kExitFailed;
                 return;
             }

@@ -1,21 +1,7 @@
 #include "core/operation_log.h"
 
-#include <charconv>
-#include <cstdlib>
 
 namespace sv {
-
-std::string zeroPadded(long value, int digits) {
-    char buffer[24];
-    const auto magnitude = static_cast<unsigned long>(value < 0 ? -value : value);
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, magnitude);
-    std::string number(buffer, result.ptr);
-    std::string text = value < 0 ? "-" : "";
-    if (static_cast<int>(number.size()) < digits) {
-        text.append(static_cast<std::size_t>(digits) - number.size(), '0');
-    }
-    return text + number;
-}
 
 namespace {
 

@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text.h"
+
 namespace sv {
 
 // Where an operation reports. The engine builds the whole text and shows it after each change;
@@ -24,9 +26,6 @@ public:
 private:
     std::string text_;
 };
-
-// Decimal with leading zeros up to `digits`; a wider number keeps all its digits.
-[[nodiscard]] std::string zeroPadded(long value, int digits);
 
 // The three forms of the progress field.
 [[nodiscard]] std::string sectorField(int cylinder, int head, int record);      // "T000 H000 S000"

@@ -46,29 +46,59 @@ void abortEmptyLoad(LogEditor& log, DiskImage& disk, std::vector<std::string> no
     log.finish("");
 }
 
-void finishTrackRecordLoad(LogEditor& log, DiskImage& disk, const std::string& path, int tracksKept,
-                           const std::string& endNote, const SkippedSectors& beyond,
-                           std::string_view lastField, std::string_view closing) {
-    const int sides = std::max<int>(disk.sideCount, 1);
-    disk.trackCount = static_cast<std::uint8_t>(std::min(tracksKept / sides, kMaxCylinders));
+TrackRecordLoader::TrackRecordLoader(LogEditor& log, DiskImage& disk, const std::string& path)
+    : log_(log), disk_(disk), path_(path), lastField_(shortSectorField(0, 0, 0)) {
+    log_.openField(lastField_, false);
+}
+
+void TrackRecordLoader::beginTrack(int cylinder) {
+    if (cylinder < kMaxCylinders) {
+        ++tracksKept_;
+    }
+}
+
+SectorEntry* TrackRecordLoader::keepSector(int side, int cylinder, std::uint8_t c, std::uint8_t h,
+                                           std::uint8_t r) {
+    SectorEntry* entry = appendSector(disk_, side, cylinder);
+    if (entry == nullptr) {
+        beyond_.add(shortSectorField(c, h, r));
+        return nullptr;
+    }
+    entry->cylinder = c;
+    entry->head = h;
+    entry->record = r;
+    lastField_ = shortSectorField(c, h, r);
+    log_.setField(lastField_);
+    return entry;
+}
+
+void TrackRecordLoader::stop(std::string note) {
+    if (endNote_.empty()) {
+        endNote_ = std::move(note);
+    }
+}
+
+void TrackRecordLoader::finish(std::string_view closing) {
+    const int sides = std::max<int>(disk_.sideCount, 1);
+    disk_.trackCount = static_cast<std::uint8_t>(std::min(tracksKept_ / sides, kMaxCylinders));
     std::vector<std::string> notes;
-    if (!endNote.empty()) {
-        notes.push_back(endNote);
+    if (!endNote_.empty()) {
+        notes.push_back(endNote_);
     }
-    if (beyond.any()) {
-        notes.push_back(beyond.report("lie beyond cylinder 79 or the 30th sector of a track"));
+    if (beyond_.any()) {
+        notes.push_back(beyond_.report("lie beyond cylinder 79 or the 30th sector of a track"));
     }
-    if (disk.trackCount == 0) {
-        abortEmptyLoad(log, disk, std::move(notes), path + " holds no track that could be read",
+    if (disk_.trackCount == 0) {
+        abortEmptyLoad(log_, disk_, std::move(notes), path_ + " holds no track that could be read",
                        ReaderWording::WithoutFullStops);
         return;
     }
-    if (std::string note = outsideGeometryNote(disk); !note.empty()) {
+    if (std::string note = outsideGeometryNote(disk_); !note.empty()) {
         notes.push_back(std::move(note));
     }
-    addNotesAboveClosing(log, notes, lastField);
-    log.finish(closing);
-    setSourcePath(disk, path);
+    addNotesAboveClosing(log_, notes, lastField_);
+    log_.finish(closing);
+    setSourcePath(disk_, path_);
 }
 
 bool commitImageFile(const std::string& path, std::span<const std::uint8_t> bytes, LogEditor& log) {

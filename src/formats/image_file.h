@@ -44,12 +44,38 @@ private:
 void abortEmptyLoad(LogEditor& log, DiskImage& disk, std::vector<std::string> notes,
                     const std::string& reason, ReaderWording stops);
 
-// Ends the load of a reader that reads track records (IMD, TD0): the track count from the records
-// kept, then what ended or was left out above the closing line, or the abort when nothing could
-// be kept. IMD and TD0 write their failure lines without full stops.
-void finishTrackRecordLoad(LogEditor& log, DiskImage& disk, const std::string& path, int tracksKept,
-                           const std::string& endNote, const SkippedSectors& beyond,
-                           std::string_view lastField, std::string_view closing);
+// The loader the track-record readers (IMD, TD0) feed, record by record: it keeps the sectors in
+// the store and the progress field, and owns the notes on what the store could not hold and on
+// where the records stopped early.
+class TrackRecordLoader {
+public:
+    // Opens the progress field below what `log` holds.
+    TrackRecordLoader(LogEditor& log, DiskImage& disk, const std::string& path);
+
+    // A track record of `cylinder` begins; it counts towards the track count when the store has
+    // the cylinder.
+    void beginTrack(int cylinder);
+    // The slot for sector (c, h, r) of the track at (side, cylinder), with its id set and shown as
+    // the progress field; nullptr, noted, when the store cannot hold it.
+    [[nodiscard]] SectorEntry* keepSector(int side, int cylinder, std::uint8_t c, std::uint8_t h,
+                                          std::uint8_t r);
+    // Where the records stopped early, and why; the first reason stands.
+    void stop(std::string note);
+    [[nodiscard]] bool stopped() const { return !endNote_.empty(); }
+
+    // The track count from the records kept, then the notes above the closing line; or the
+    // abort when nothing could be kept (without full stops, as IMD and TD0 write them).
+    void finish(std::string_view closing);
+
+private:
+    LogEditor& log_;
+    DiskImage& disk_;
+    const std::string& path_;
+    std::string lastField_;
+    std::string endNote_;
+    SkippedSectors beyond_;
+    int tracksKept_ = 0;
+};
 
 // Puts a writer's finished bytes on disk atomically. On failure logs the path
 // + " could not be written." and "Operation aborted." and returns false; the old file stays.

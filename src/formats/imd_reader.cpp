@@ -2,6 +2,7 @@
 // count, size code, the sector maps) followed by one typed data record per sector.
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "core/byte_reader.h"
 #include "core/file_io.h"
@@ -55,6 +56,171 @@ std::string plural(int count, std::string_view one, std::string_view many) {
     return std::to_string(count) + " " + std::string(count == 1 ? one : many);
 }
 
+// The comment up to the 0x1A: control characters dropped, each run of CR and LF one line break.
+[[nodiscard]] std::string headerText(std::span<const std::uint8_t> header) {
+    std::string text;
+    for (const std::uint8_t b : header) {
+        if (b > 31) {
+            text += static_cast<char>(b);
+        } else if ((b == 13 || b == 10) &&
+                   !(text.empty() ||
+                     (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0))) {
+            text += "\r\n";
+        }
+    }
+    return text;
+}
+
+struct TrackHeader {
+    int mode = 0;
+    int cylinder = 0;
+    std::uint8_t headByte = 0;
+    int count = 0;
+    int sizeCode = 0;
+    std::size_t numbering = 0;  // where each map starts
+    std::size_t cylinderMap = 0;
+    std::size_t headMap = 0;
+
+    [[nodiscard]] int side() const { return headByte & kHeadBitSide; }
+    [[nodiscard]] std::size_t sectorLength() const { return std::size_t{128} << sizeCode; }
+};
+
+// The track header at `pos` with its sector maps; `pos` moves past them. Where they cannot be
+// read, the loader is told why and nothing is returned.
+[[nodiscard]] std::optional<TrackHeader> readTrackHeader(const ByteReader& in, std::size_t& pos,
+                                                         const std::string& path,
+                                                         TrackRecordLoader& loader) {
+    if (!in.has(pos, 5)) {
+        loader.stop(path + " ends inside a track header; the rest is lost.");
+        return std::nullopt;
+    }
+    TrackHeader t{.mode = in.u8(pos),
+                  .cylinder = in.u8(pos + 1),
+                  .headByte = in.u8(pos + 2),
+                  .count = in.u8(pos + 3),
+                  .sizeCode = in.u8(pos + 4)};
+    pos += 5;
+    if (t.sizeCode > kMaxSizeCode) {
+        loader.stop("The track record of cylinder " + std::to_string(t.cylinder) + " head " +
+                    std::to_string(t.side()) + " has size code " + std::to_string(t.sizeCode) +
+                    ", which the format does not define; the rest of " + path + " cannot be read.");
+        return std::nullopt;
+    }
+    const auto count = static_cast<std::size_t>(t.count);
+    t.numbering = pos;
+    t.cylinderMap = t.numbering + count;
+    t.headMap = t.cylinderMap + ((t.headByte & kHeadBitCylinderMap) != 0 ? count : 0);
+    pos = t.headMap + ((t.headByte & kHeadBitHeadMap) != 0 ? count : 0);
+    if (!in.has(t.numbering, pos - t.numbering)) {
+        loader.stop(path + " ends inside the sector maps of cylinder " +
+                    std::to_string(t.cylinder) + " head " + std::to_string(t.side()) +
+                    "; that track and the rest are lost.");
+        return std::nullopt;
+    }
+    return t;
+}
+
+struct SectorRecord {
+    std::uint8_t cylinder = 0;
+    std::uint8_t head = 0;
+    std::uint8_t record = 0;
+    std::uint8_t type = 0;
+    RecordType kind{};
+    std::span<const std::uint8_t> raw;
+    bool cut = false;
+};
+
+// Sector `k` of the track: its id from the maps and its data record at `pos`, which moves past
+// it. After the file has ended (`ended`) a sector reads as record type 0.
+[[nodiscard]] SectorRecord readSectorRecord(const ByteReader& in, std::size_t& pos,
+                                            const TrackHeader& t, int k, bool ended) {
+    const auto index = static_cast<std::size_t>(k);
+    SectorRecord s;
+    s.cylinder = (t.headByte & kHeadBitCylinderMap) != 0 ? in.u8(t.cylinderMap + index)
+                                                         : static_cast<std::uint8_t>(t.cylinder);
+    s.head = (t.headByte & kHeadBitHeadMap) != 0 ? in.u8(t.headMap + index)
+                                                 : static_cast<std::uint8_t>(t.side());
+    s.record = in.u8(t.numbering + index);
+    s.type = ended ? 0 : in.u8(pos++);
+    s.kind = s.type < kRecordTypes.size() ? kRecordTypes[s.type] : RecordType{false, false, 0x00, ""};
+    if (s.kind.hasData) {
+        const std::size_t stored = s.kind.compressed ? 1 : t.sectorLength();
+        s.raw = in.bytes(pos, stored);
+        pos += stored;
+        s.cut = s.raw.size() < stored;
+    }
+    return s;
+}
+
+// Puts one sector in the store with its data, status and markers. False when the store could
+// not hold it.
+[[nodiscard]] bool storeSector(const TrackHeader& t, const SectorRecord& s, DiskImage& disk,
+                               LogEditor& text, TrackRecordLoader& loader) {
+    SectorEntry* entry = loader.keepSector(t.side(), t.cylinder, s.cylinder, s.head, s.record);
+    if (entry == nullptr) {
+        return false;
+    }
+    entry->sizeCode = static_cast<std::uint8_t>(t.sizeCode);
+    entry->singleDensity = t.mode < kFirstMfmMode ? 1 : 0;
+    const std::size_t length = t.sectorLength();
+    std::vector<std::uint8_t> sector;
+    if (s.type == 0) {
+        sector.assign(length, 0xE5);
+    } else if (s.kind.compressed && !s.cut) {
+        sector.assign(length, s.raw[0]);
+    } else {
+        sector.assign(s.raw.begin(), s.raw.end());
+    }
+    setSectorData(*entry, sector);
+    entry->status = s.kind.status;
+    setDataState(disk, t.side(), t.cylinder, disk.track(t.side(), t.cylinder).sectorCount - 1,
+                 dataStateOf({.noDataField = !s.kind.hasData,
+                              .cutShort = s.cut,
+                              .crcError = (s.kind.status & status::dataCrcError) != 0},
+                             entry->sizeCode));
+    if (!s.kind.marker.empty()) {
+        text.mark(s.kind.marker);
+    }
+    if (s.cut && (entry->status & status::dataCrcError) == 0) {
+        entry->status |= status::dataCrcError;
+        text.mark(" CRC");
+    }
+    return true;
+}
+
+// The sectors of one track record; where the file ends inside it, the loader is told.
+void loadTrack(const ByteReader& in, std::size_t& pos, const TrackHeader& t,
+               const std::string& path, DiskImage& disk, LogEditor& text,
+               TrackRecordLoader& loader) {
+    // Once the file has ended, the track's remaining sectors load as record type 0 does, so
+    // every sector the numbering map names is kept and a merge can fill it.
+    int unread = 0;
+    std::string cutField;
+    for (int k = 0; k < t.count; ++k) {
+        const bool ended = !in.has(pos) || !cutField.empty();
+        const SectorRecord s = readSectorRecord(in, pos, t, k, ended);
+        if (ended) {
+            ++unread;
+        }
+        if (storeSector(t, s, disk, text, loader) && s.cut) {
+            cutField = shortSectorField(s.cylinder, s.head, s.record);
+        }
+    }
+    const std::string after =
+        unread > 0 ? "; " + plural(unread, "sector after it loads", "sectors after it load") +
+                         " as unavailable (0xE5, BadID)."
+                   : ".";
+    if (!cutField.empty()) {
+        loader.stop(path + " ends inside the data of " + cutField +
+                    "; what is missing reads as spaces, marked CRC" + after);
+    } else if (unread > 0) {
+        loader.stop(path + " ends inside cylinder " + std::to_string(t.cylinder) + " head " +
+                    std::to_string(t.side()) + "; " +
+                    plural(unread, "sector of that track loads", "sectors of that track load") +
+                    " as unavailable (0xE5, BadID).");
+    }
+}
+
 void decodeImd(std::span<const std::uint8_t> bytes, DiskImage& disk, LogEditor& text,
                const std::string& path) {
     const ByteReader in(bytes);
@@ -64,149 +230,27 @@ void decodeImd(std::span<const std::uint8_t> bytes, DiskImage& disk, LogEditor& 
                   "Operation aborted");
         return;
     }
+    const auto headerBytes = static_cast<std::size_t>(headerEnd - bytes.begin());
+    text.line(headerText(bytes.first(headerBytes)));
 
-    std::string header;
-    for (auto it = bytes.begin(); it != headerEnd; ++it) {
-        if (*it > 31) {
-            header += static_cast<char>(*it);
-        } else if ((*it == 13 || *it == 10) &&
-                   !(header.empty() ||
-                     (header.size() >= 2 && header.compare(header.size() - 2, 2, "\r\n") == 0))) {
-            header += "\r\n";
-        }
-    }
-    text.line(header);
-
-    std::size_t pos = static_cast<std::size_t>(headerEnd - bytes.begin()) + 1;
+    std::size_t pos = headerBytes + 1;
     disk.formatFlags = 0x10;
     disk.sideCount = 1;
     disk.trackLength = trackLengthForMode(in.u8(pos));
-    text.openField(shortSectorField(0, 0, 0), false);
-
-    std::string lastField = shortSectorField(0, 0, 0);
-    SkippedSectors beyond;
-    std::string endNote;
-    int tracksKept = 0;
-    std::vector<std::uint8_t> sector;
-    while (in.has(pos, 2) && endNote.empty()) {
-        if (!in.has(pos, 5)) {
-            endNote = path + " ends inside a track header; the rest is lost.";
+    TrackRecordLoader loader(text, disk, path);
+    while (in.has(pos, 2) && !loader.stopped()) {
+        const std::optional<TrackHeader> track = readTrackHeader(in, pos, path, loader);
+        if (!track) {
             break;
         }
-        const int mode = in.u8(pos);
-        const int cylinder = in.u8(pos + 1);
-        const std::uint8_t headByte = in.u8(pos + 2);
-        const int count = in.u8(pos + 3);
-        const int sizeCode = in.u8(pos + 4);
-        pos += 5;
-        const int side = headByte & kHeadBitSide;
-        if (sizeCode > kMaxSizeCode) {
-            endNote = "The track record of cylinder " + std::to_string(cylinder) + " head " +
-                      std::to_string(side) + " has size code " + std::to_string(sizeCode) +
-                      ", which the format does not define; the rest of " + path +
-                      " cannot be read.";
-            break;
-        }
-        const std::size_t numbering = pos;
-        const std::size_t cylinderMap = numbering + static_cast<std::size_t>(count);
-        const std::size_t headMap =
-            cylinderMap + ((headByte & kHeadBitCylinderMap) != 0 ? static_cast<std::size_t>(count) : 0);
-        pos = headMap + ((headByte & kHeadBitHeadMap) != 0 ? static_cast<std::size_t>(count) : 0);
-        if (!in.has(numbering, pos - numbering)) {
-            endNote = path + " ends inside the sector maps of cylinder " +
-                      std::to_string(cylinder) + " head " + std::to_string(side) +
-                      "; that track and the rest are lost.";
-            break;
-        }
-        if (side == 1) {
+        if (track->side() == 1) {
             disk.formatFlags = 0x00;
             disk.sideCount = 2;
         }
-        if (cylinder < kMaxCylinders) {
-            ++tracksKept;
-        }
-
-        const std::size_t length = std::size_t{128} << sizeCode;
-        // Once the file has ended, the track's remaining sectors load as record type 0 does, so
-        // every sector the numbering map names is kept and a merge can fill it.
-        int unread = 0;
-        std::string cutField;
-        for (int k = 0; k < count; ++k) {
-            const auto index = static_cast<std::size_t>(k);
-            const std::uint8_t c = (headByte & kHeadBitCylinderMap) != 0
-                                       ? in.u8(cylinderMap + index)
-                                       : static_cast<std::uint8_t>(cylinder);
-            const std::uint8_t h = (headByte & kHeadBitHeadMap) != 0 ? in.u8(headMap + index)
-                                                                    : static_cast<std::uint8_t>(side);
-            const std::uint8_t r = in.u8(numbering + index);
-            const bool ended = !in.has(pos) || !cutField.empty();
-            const std::uint8_t type = ended ? 0 : in.u8(pos++);
-            const RecordType kind =
-                type < kRecordTypes.size() ? kRecordTypes[type] : RecordType{false, false, 0x00, ""};
-            std::span<const std::uint8_t> raw;
-            bool cut = false;
-            if (kind.hasData) {
-                raw = in.bytes(pos, kind.compressed ? 1 : length);
-                pos += kind.compressed ? 1 : length;
-                cut = raw.size() < (kind.compressed ? 1u : length);
-            }
-            if (ended) {
-                ++unread;
-            }
-
-            SectorEntry* entry = appendSector(disk, side, cylinder);
-            if (entry == nullptr) {
-                beyond.add(shortSectorField(c, h, r));
-                continue;
-            }
-            entry->cylinder = c;
-            entry->head = h;
-            entry->record = r;
-            entry->sizeCode = static_cast<std::uint8_t>(sizeCode);
-            entry->singleDensity = mode < kFirstMfmMode ? 1 : 0;
-            lastField = shortSectorField(c, h, r);
-            text.setField(lastField);
-            if (type == 0) {
-                sector.assign(length, 0xE5);
-            } else if (kind.compressed && !cut) {
-                sector.assign(length, raw[0]);
-            } else {
-                sector.assign(raw.begin(), raw.end());
-            }
-            setSectorData(*entry, sector);
-            entry->status = kind.status;
-            setDataState(disk, side, cylinder, disk.track(side, cylinder).sectorCount - 1,
-                         dataStateOf({.noDataField = !kind.hasData,
-                                      .cutShort = cut,
-                                      .crcError = (kind.status & status::dataCrcError) != 0},
-                                     entry->sizeCode));
-            if (!kind.marker.empty()) {
-                text.mark(kind.marker);
-            }
-            if (cut && (entry->status & status::dataCrcError) == 0) {
-                entry->status |= status::dataCrcError;
-                text.mark(" CRC");
-            }
-            if (cut) {
-                cutField = lastField;
-            }
-        }
-        const std::string after =
-            unread > 0 ? "; " + plural(unread, "sector after it loads", "sectors after it load") +
-                             " as unavailable (0xE5, BadID)."
-                       : ".";
-        if (!cutField.empty()) {
-            endNote = path + " ends inside the data of " + cutField +
-                      "; what is missing reads as spaces, marked CRC" + after;
-        } else if (unread > 0) {
-            endNote = path + " ends inside cylinder " + std::to_string(cylinder) + " head " +
-                      std::to_string(side) + "; " +
-                      plural(unread, "sector of that track loads", "sectors of that track load") +
-                      " as unavailable (0xE5, BadID).";
-        }
+        loader.beginTrack(track->cylinder);
+        loadTrack(in, pos, *track, path, disk, text, loader);
     }
-
-    finishTrackRecordLoad(text, disk, path, tracksKept, endNote, beyond, lastField, " - IMD image loaded.");
+    loader.finish(" - IMD image loaded.");
 }
 
 std::string sideLogPath(const std::string& path) {

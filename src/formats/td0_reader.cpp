@@ -2,6 +2,7 @@
 // headers each followed by its sector headers and their data blocks, ended by a track header
 // whose sector count is 0xFF.
 #include <algorithm>
+#include <optional>
 #include <string_view>
 
 #include "core/byte_reader.h"
@@ -139,6 +140,96 @@ BlockResult decodeBlocks(const ByteReader& in, std::size_t& pos, std::size_t len
     return BlockResult::Complete;
 }
 
+struct TrackHeader {
+    int cylinder = 0;
+    std::uint8_t headByte = 0;
+    int count = 0;
+
+    [[nodiscard]] int side() const { return headByte & 1; }
+};
+
+struct SectorHeader {
+    std::uint8_t cylinder = 0;
+    std::uint8_t head = 0;
+    std::uint8_t record = 0;
+    std::uint8_t sizeCode = 0;
+    std::uint8_t flags = 0;
+
+    // Only a sector with a data field the image copied has data blocks.
+    [[nodiscard]] bool hasBlocks() const {
+        return (flags & (kFlagNoData | kFlagIdWithoutData)) == 0 && sizeCode <= kMaxDataSizeCode;
+    }
+};
+
+// The sector header at `pos`; `pos` moves past it. Nothing when the file ends inside it.
+[[nodiscard]] std::optional<SectorHeader> readSectorHeader(const ByteReader& in, std::size_t& pos) {
+    if (!in.has(pos, 6)) {
+        return std::nullopt;
+    }
+    const SectorHeader h{.cylinder = in.u8(pos),
+                         .head = in.u8(pos + 1),
+                         .record = in.u8(pos + 2),
+                         .sizeCode = in.u8(pos + 3),
+                         .flags = in.u8(pos + 4)};
+    pos += 6;
+    return h;
+}
+
+// Puts one sector with its decoded data in the store, or notes that the store cannot hold it.
+void storeSector(const TrackHeader& t, const SectorHeader& h, const std::vector<std::uint8_t>& data,
+                 BlockResult result, DiskImage& disk, LogEditor& text, TrackRecordLoader& loader) {
+    SectorEntry* entry = loader.keepSector(t.side(), t.cylinder, h.cylinder, h.head, h.record);
+    if (entry == nullptr) {
+        return;
+    }
+    const DataFacts facts{.notCaptured = (h.flags & kFlagNoData) != 0,
+                          .noDataField = (h.flags & kFlagIdWithoutData) != 0 ||
+                                         (!h.hasBlocks() && (h.flags & kFlagNoData) == 0),
+                          .cutShort = result == BlockResult::FileEnded,
+                          .crcError = (h.flags & kFlagDataCrc) != 0 || result != BlockResult::Complete};
+    setDataState(disk, t.side(), t.cylinder, disk.track(t.side(), t.cylinder).sectorCount - 1,
+                 dataStateOf(facts, h.sizeCode));
+    entry->sizeCode = h.sizeCode;
+    entry->singleDensity = (t.headByte & kTrackHeadFm) != 0 ? 1 : 0;
+    entry->status = (h.flags & kFlagDeleted) != 0 ? status::deletedData
+                                                  : status::damBit0 | status::damBit1;
+    setSectorData(*entry, data);
+    if ((h.flags & kFlagIdCrc) != 0) {
+        entry->status |= status::idCrcError;
+        text.mark(" BadID");
+    }
+    if ((h.flags & (kFlagDataCrc | kFlagIdWithoutData)) != 0 || result != BlockResult::Complete) {
+        entry->status |= status::dataCrcError;
+        text.mark(" CRC");
+    }
+}
+
+// The sectors of one track record; where the file ends inside it, the loader is told.
+void loadTrack(const ByteReader& in, std::size_t& pos, const TrackHeader& t,
+               const std::string& path, DiskImage& disk, LogEditor& text,
+               TrackRecordLoader& loader) {
+    std::vector<std::uint8_t> data;
+    for (int k = 0; k < t.count; ++k) {
+        const std::optional<SectorHeader> h = readSectorHeader(in, pos);
+        if (!h) {
+            loader.stop(path + " ends inside the track of cylinder " + std::to_string(t.cylinder) +
+                        " head " + std::to_string(t.side()) + "; the tracks read so far are kept.");
+            return;
+        }
+        data.clear();
+        const BlockResult result = h->hasBlocks()
+                                       ? decodeBlocks(in, pos, std::size_t{128} << h->sizeCode, data)
+                                       : BlockResult::Complete;
+        storeSector(t, *h, data, result, disk, text, loader);
+        if (result == BlockResult::FileEnded) {
+            loader.stop(path + " ends inside the data of " +
+                        shortSectorField(h->cylinder, h->head, h->record) +
+                        "; what is missing reads as spaces, marked CRC.");
+            return;
+        }
+    }
+}
+
 void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogEditor& text,
                const std::string& path) {
     // An advanced file is expanded first and then read as the normal file it stands for.
@@ -185,93 +276,22 @@ void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogEditor& 
         text.line(block);
         pos += kCommentHeaderBytes + length;
     }
-    text.openField(shortSectorField(0, 0, 0), false);
-
-    std::string lastField = shortSectorField(0, 0, 0);
-    std::string endNote;
-    SkippedSectors beyond;
-    int tracksKept = 0;
-    std::vector<std::uint8_t> sector;
-    while (endNote.empty()) {
+    TrackRecordLoader loader(text, disk, path);
+    while (!loader.stopped()) {
         if (!in.has(pos, 4)) {
-            endNote = path + " ends before its end-of-image mark; the tracks read so far are kept.";
+            loader.stop(path + " ends before its end-of-image mark; the tracks read so far are kept.");
             break;
         }
         const int count = in.u8(pos);
         if (count == kEndOfImage) {
             break;
         }
-        const int cylinder = in.u8(pos + 1);
-        const std::uint8_t headByte = in.u8(pos + 2);
-        const int side = headByte & 1;
+        const TrackHeader track{.cylinder = in.u8(pos + 1), .headByte = in.u8(pos + 2), .count = count};
         pos += 4;
-        if (cylinder < kMaxCylinders) {
-            ++tracksKept;
-        }
-        for (int k = 0; k < count; ++k) {
-            if (!in.has(pos, 6)) {
-                endNote = path + " ends inside the track of cylinder " + std::to_string(cylinder) +
-                          " head " + std::to_string(side) + "; the tracks read so far are kept.";
-                break;
-            }
-            const std::uint8_t c = in.u8(pos);
-            const std::uint8_t h = in.u8(pos + 1);
-            const std::uint8_t r = in.u8(pos + 2);
-            const std::uint8_t sizeCode = in.u8(pos + 3);
-            const std::uint8_t flags = in.u8(pos + 4);
-            pos += 6;
-
-            BlockResult result = BlockResult::Complete;
-            const bool hasBlocks = (flags & (kFlagNoData | kFlagIdWithoutData)) == 0 &&
-                                   sizeCode <= kMaxDataSizeCode;
-            sector.clear();
-            if (hasBlocks) {
-                result = decodeBlocks(in, pos, std::size_t{128} << sizeCode, sector);
-            }
-
-            SectorEntry* entry = cylinder < kMaxCylinders ? appendSector(disk, side, cylinder) : nullptr;
-            const DataFacts facts{.notCaptured = (flags & kFlagNoData) != 0,
-                                  .noDataField = (flags & kFlagIdWithoutData) != 0 ||
-                                                 (!hasBlocks && (flags & kFlagNoData) == 0),
-                                  .cutShort = result == BlockResult::FileEnded,
-                                  .crcError = (flags & kFlagDataCrc) != 0 ||
-                                              result != BlockResult::Complete};
-            if (entry != nullptr) {
-                setDataState(disk, side, cylinder, disk.track(side, cylinder).sectorCount - 1,
-                             dataStateOf(facts, sizeCode));
-            }
-            if (entry == nullptr) {
-                beyond.add(shortSectorField(c, h, r));
-            } else {
-                entry->cylinder = c;
-                entry->head = h;
-                entry->record = r;
-                entry->sizeCode = sizeCode;
-                entry->singleDensity = (headByte & kTrackHeadFm) != 0 ? 1 : 0;
-                entry->status = (flags & kFlagDeleted) != 0 ? status::deletedData
-                                                            : status::damBit0 | status::damBit1;
-                lastField = shortSectorField(c, h, r);
-                text.setField(lastField);
-                setSectorData(*entry, sector);
-                if ((flags & kFlagIdCrc) != 0) {
-                    entry->status |= status::idCrcError;
-                    text.mark(" BadID");
-                }
-                if ((flags & (kFlagDataCrc | kFlagIdWithoutData)) != 0 ||
-                    result != BlockResult::Complete) {
-                    entry->status |= status::dataCrcError;
-                    text.mark(" CRC");
-                }
-            }
-            if (result == BlockResult::FileEnded) {
-                endNote = path + " ends inside the data of " + shortSectorField(c, h, r) +
-                          "; what is missing reads as spaces, marked CRC.";
-                break;
-            }
-        }
+        loader.beginTrack(track.cylinder);
+        loadTrack(in, pos, track, path, disk, text, loader);
     }
-
-    finishTrackRecordLoad(text, disk, path, tracksKept, endNote, beyond, lastField, " - Teledisk image loaded.");
+    loader.finish(" - Teledisk image loaded.");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <array>
 
 #include "analysis/host_export.h"
+#include "core/text.h"
 #include "ui/dialog_units.h"
 #include "ui/file_viewer.h"
 
@@ -34,9 +35,7 @@ const QColor kDamagedRowColour{255, 205, 205};
 const QColor kDamagedTextColour{110, 0, 0};
 
 QString latin1Lines(const std::string& text) {
-    QString shown = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return shown;
+    return QString::fromStdString(latin1ToUtf8(unixLines(text)));
 }
 
 }  // namespace

@@ -6,6 +6,8 @@
 #include <QScrollBar>
 #include <QStringDecoder>
 
+#include "core/text.h"
+
 namespace sv::ui {
 
 LogPane::LogPane(QPlainTextEdit* pane, std::string initialText)
@@ -43,13 +45,13 @@ void LogPane::paint() {
     }
     // Paths arrive as UTF-8, but comments and titles read off a disk are single bytes: a text
     // that is not valid UTF-8 is shown as Latin-1 rather than with replacement marks.
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString shown = utf8(QByteArrayView(text_.data(), static_cast<qsizetype>(text_.size())));
-    if (utf8.hasError()) {
-        shown = QString::fromLatin1(text_.data(), static_cast<qsizetype>(text_.size()));
-    }
     // The log's lines end in CR LF; the pane wants plain line feeds.
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const std::string lines = unixLines(text_);
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString shown = utf8(QByteArrayView(lines.data(), static_cast<qsizetype>(lines.size())));
+    if (utf8.hasError()) {
+        shown = QString::fromStdString(latin1ToUtf8(lines));
+    }
     pane_->setPlainText(shown);
     pane_->verticalScrollBar()->setValue(pane_->verticalScrollBar()->maximum());
     if (running_) {

@@ -15,7 +15,6 @@
 #include "ui/dialog_units.h"
 #include "app/image_commands.h"
 #include "drives/drive_discovery.h"
-#include "drives/physical_reader.h"
 #include "drives/floppy_driver.h"
 #include "ui/file_dialogs.h"
 #include "ui/file_selection.h"
@@ -47,20 +46,6 @@ constexpr std::array kMainControls{
     ControlLayout{mainId::writeDriveList, ControlKind::ListBox, "", 55, 120, 56, 15},
     ControlLayout{mainId::writeCatweasel, ControlKind::PushButton, "Catweasel", 115, 120, 40, 15},
     ControlLayout{mainId::diskDirectory, ControlKind::PushButton, "Disk Directory", 130, 65, 65, 15},
-};
-
-// The discovery's way to the window's physical-drive controls.
-class WindowDriveControls : public DriveControls {
-public:
-    explicit WindowDriveControls(MainWindow& window) : window_(window) {}
-    void showControl(int id) override { window_.showControl(id); }
-    void removeControl(int id) override { window_.removeControl(id); }
-    void addDriveEntry(int listId, std::string_view entry) override {
-        window_.addDriveEntry(listId, fromPath(entry));
-    }
-
-private:
-    MainWindow& window_;
 };
 
 }  // namespace
@@ -121,9 +106,37 @@ void MainWindow::addDriveEntry(int listId, const QString& entry) {
 }
 
 void MainWindow::startUp() {
-    WindowDriveControls controls(*this);
-    discoverDrives(driver_, *log_, controls);
-    discoverCatweaselCards(*log_, controls);
+    DriveAvailability found = discoverDrives(driver_, *log_);
+    discoverCatweaselCards(*log_, found);
+    showDriveAvailability(found);
+}
+
+void MainWindow::showDriveAvailability(const DriveAvailability& found) {
+    // Write has no action: it stays hidden whatever was found.
+    removeControl(mainId::write);
+    if (found.driver == DriverState::Ready) {
+        showControl(mainId::read);
+    } else {
+        removeControl(mainId::read);
+    }
+    // Read always reads drive A, so the drive lists show only with a card.
+    const bool card = !found.cards.empty();
+    for (const int id : {mainId::readCatweasel, mainId::writeCatweasel, mainId::readDriveList,
+                         mainId::writeDriveList}) {
+        if (card) {
+            showControl(id);
+        } else {
+            removeControl(id);
+        }
+    }
+    for (const std::string& drive : found.drives) {
+        addDriveEntry(mainId::readDriveList, fromPath(drive));
+    }
+    for (const int list : {mainId::readDriveList, mainId::writeDriveList}) {
+        for (const std::string& drive : found.cardDrives) {
+            addDriveEntry(list, fromPath(drive));
+        }
+    }
 }
 
 void MainWindow::load() {
@@ -163,7 +176,7 @@ void MainWindow::save() {
 void MainWindow::read() {
     OperationScope operation(*log_);
     // Drive A whatever the drive list shows: only drive A is offered for reading.
-    readPhysicalDisk("A:", *disks_.current, driver_, *log_);
+    (void)runReadCommand("A:", *disks_.current, driver_, *log_);
 }
 
 void MainWindow::openDiskDirectory() {

@@ -18,6 +18,7 @@ class FileDialogProvider;
 
 namespace sv {
 class FloppyDriver;
+struct DriveAvailability;
 }  // namespace sv
 
 namespace sv::ui {
@@ -67,6 +68,8 @@ public:
     void showControl(int id);
     void removeControl(int id);
     void addDriveEntry(int listId, const QString& entry);
+    // The physical-drive controls for what the start-up discovery found.
+    void showDriveAvailability(const DriveAvailability& found);
 
 protected:
     // Escape does not close the window (and lose the disk in memory); Exit and the close box do.

@@ -19,10 +19,11 @@ void link(std::vector<std::uint8_t>& bytes, std::size_t offset, unsigned block) 
 }
 
 std::string report(const std::vector<std::uint8_t>& bytes) {
-    TextSink log;
-    log.show("L");
-    readDocumentIndex(bytes, log);
-    return log.currentText();
+    std::string text = "L";
+    for (const std::string& line : readDocumentIndex(bytes)) {
+        text += "\r\n" + line;
+    }
+    return text;
 }
 
 TEST(DocumentIndex, ShortOrEmptyIndexHasNoEntries) {

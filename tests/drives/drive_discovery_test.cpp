@@ -9,33 +9,30 @@ namespace {
 
 struct Startup {
     TextSink log;
-    DriveControlStates controls;
+    DriveAvailability found;
 };
 
 std::unique_ptr<Startup> startWith(SimulatedDriveOptions options, CatweaselCard card = {}) {
     auto startup = std::make_unique<Startup>();
     startup->log.show("Description");
     SimulatedFloppyDriver driver(makeDiskImage(), std::move(options));
-    discoverDrives(driver, startup->log, startup->controls);
-    discoverCatweaselCards(startup->log, startup->controls, card);
+    startup->found = discoverDrives(driver, startup->log);
+    discoverCatweaselCards(startup->log, startup->found, card);
+    EXPECT_EQ(startup->found.log, startup->log.currentText());
     return startup;
 }
 
-const int kOtherControls[] = {control::readDriveList, control::writeButton,
-                              control::writeDriveList, control::readCatweaselButton,
-                              control::writeCatweaselButton};
+const std::vector<std::string> kBothDrives{"A:", "B:"};
 
 TEST(DriveDiscovery, DriverPresentLeavesOnlyReadShown) {
     auto s = startWith({});
     EXPECT_EQ(s->log.currentText(),
               "Finding Physical drives \r\nPhysical Drives found\r\nFinding Catweasel Card(s)\r\n"
               "CatWeasel card is not installed, or could not be found.");
-    EXPECT_TRUE(s->controls.shown(control::readButton));
-    for (int id : kOtherControls) {
-        EXPECT_FALSE(s->controls.state(id).visible) << id;
-        EXPECT_FALSE(s->controls.state(id).enabled) << id;
-    }
-    EXPECT_EQ(s->controls.entries(control::readDriveList), (std::vector<std::string>{"A:", "B:"}));
+    EXPECT_EQ(s->found.driver, DriverState::Ready);
+    EXPECT_EQ(s->found.drives, kBothDrives);
+    EXPECT_TRUE(s->found.cards.empty());
+    EXPECT_TRUE(s->found.cardDrives.empty());
 }
 
 TEST(DriveDiscovery, DriverAbsentRemovesReadAndNamesTheCause) {
@@ -46,8 +43,8 @@ TEST(DriveDiscovery, DriverAbsentRemovesReadAndNamesTheCause) {
               "Finding Physical drives \r\nFDRAWREAD.SYS is not installed, or no floppy drive "
               "present.\r\nFinding Catweasel Card(s)\r\n"
               "CatWeasel card is not installed, or could not be found.");
-    EXPECT_FALSE(s->controls.state(control::readButton).visible);
-    EXPECT_FALSE(s->controls.state(control::readButton).enabled);
+    EXPECT_EQ(s->found.driver, DriverState::Absent);
+    EXPECT_TRUE(s->found.drives.empty());
 
     options.absenceCause = "Raw commands refused.";
     s = startWith(options);
@@ -66,15 +63,16 @@ TEST(DriveDiscovery, OutOfDateOrUnreadableVersionRemovesRead) {
                   "Finding Physical drives \r\nPhysical Drives found\r\nFDRAWREAD.SYS is out of "
                   "date, it needs to be v1.00.01.10 or above.\r\nFinding Catweasel Card(s)\r\n"
                   "CatWeasel card is not installed, or could not be found.");
-        EXPECT_FALSE(s->controls.state(control::readButton).visible);
+        EXPECT_EQ(s->found.driver, DriverState::OutOfDate);
+        EXPECT_EQ(s->found.drives, kBothDrives);
     }
     SimulatedDriveOptions failing;
     failing.versionQueryFails = true;
-    EXPECT_FALSE(startWith(failing)->controls.shown(control::readButton));
+    EXPECT_EQ(startWith(failing)->found.driver, DriverState::OutOfDate);
 
     SimulatedDriveOptions older;
     older.version = 0x01000005;
-    EXPECT_TRUE(startWith(older)->controls.shown(control::readButton));
+    EXPECT_EQ(startWith(older)->found.driver, DriverState::Ready);
 }
 
 TEST(DriveDiscovery, CardPresentShowsCardControlsAndBothLists) {
@@ -82,12 +80,10 @@ TEST(DriveDiscovery, CardPresentShowsCardControlsAndBothLists) {
     const std::string text = s->log.currentText();
     EXPECT_EQ(text.substr(text.rfind("\r\n") + 2),
               "CatWeasel Type 0A card installed, at Base 0000E800h.");
-    for (int id : {control::readCatweaselButton, control::writeCatweaselButton,
-                   control::readDriveList, control::writeDriveList, control::readButton}) {
-        EXPECT_TRUE(s->controls.shown(id)) << id;
-    }
-    EXPECT_EQ(s->controls.entries(control::writeDriveList), (std::vector<std::string>{"A:", "B:"}));
-    EXPECT_EQ(s->controls.entries(control::readDriveList).size(), 4u);
+    EXPECT_EQ(s->found.driver, DriverState::Ready);
+    ASSERT_EQ(s->found.cards.size(), 1u);
+    EXPECT_EQ(s->found.cards[0].baseAddress, 0xE800u);
+    EXPECT_EQ(s->found.cardDrives, kBothDrives);
 }
 
 TEST(DriverVersion, FormatsAndAccepts) {

@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include "core/text.h"
+#include "drives/drive_discovery.h"
 #include "mkdisk/fixture.h"
 #include "ui/dialog_units.h"
 #include "ui/main_window.h"
@@ -48,6 +50,28 @@ private slots:
         }
         // The drive list was filled before card discovery removed it.
         QCOMPARE(svtest::control<QListWidget>(rig.window, mainId::readDriveList)->count(), 2);
+    }
+
+    void aCardShowsItsControlsAndBothListsButNeverWrite() {
+        svtest::WindowRig rig;
+        sv::DriveAvailability found;
+        found.driver = sv::DriverState::OutOfDate;
+        found.drives = {"A:", "B:"};
+        found.cards.push_back(sv::CatweaselCard{0x0A, 0xE800});
+        found.cardDrives = {"A:", "B:"};
+        auto* readList = svtest::control<QListWidget>(rig.window, mainId::readDriveList);
+        const int before = readList->count();
+        rig.window.showDriveAvailability(found);
+        QVERIFY(!svtest::control<QWidget>(rig.window, mainId::read)->isVisibleTo(&rig.window));
+        QVERIFY(!svtest::control<QWidget>(rig.window, mainId::write)->isVisibleTo(&rig.window));
+        for (const int id : {mainId::readCatweasel, mainId::writeCatweasel, mainId::readDriveList,
+                             mainId::writeDriveList}) {
+            QWidget* shown = svtest::control<QWidget>(rig.window, id);
+            QVERIFY2(shown->isVisibleTo(&rig.window), qPrintable(QString::number(id)));
+            QVERIFY(shown->isEnabled());
+        }
+        QCOMPARE(readList->count(), before + 4);
+        QCOMPARE(svtest::control<QListWidget>(rig.window, mainId::writeDriveList)->count(), 2);
     }
 
     void withoutTheDriverReadIsRemovedToo() {
@@ -146,7 +170,7 @@ private slots:
         QCOMPARE(rig.disks.current->trackCount, 77);
         QCOMPARE(rig.disks.current->track(0, 5).sectorCount, 26);
         QCOMPARE(svtest::control<QPlainTextEdit>(rig.window, mainId::log)->toPlainText(),
-                 QString::fromStdString(log).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+                 QString::fromStdString(sv::unixLines(log)));
     }
 
     void exitEndsTheDialog() {
