@@ -12,8 +12,7 @@ constexpr std::size_t kMaxHostNameChars = 64;
 
 std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk) {
     CliLog log;
-    if (!loadImageByType(path, disk, log)) {
-        log.print();
+    if (!loadQuietly(path, disk, log)) {
         return std::nullopt;
     }
     const std::string before = log.currentText();

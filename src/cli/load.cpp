@@ -23,6 +23,14 @@ bool loadAndPrint(const std::string& path, DiskImage& disk) {
     return loaded;
 }
 
+bool loadQuietly(const std::string& path, DiskImage& disk, CliLog& log) {
+    if (loadImageByType(path, disk, log)) {
+        return true;
+    }
+    log.print();
+    return false;
+}
+
 int saveAndPrint(ImageSaver save, const std::string& out, const DiskImage& disk) {
     CliLog log;
     const bool saved = save(out, disk, log);

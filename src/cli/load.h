@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "cli/cli_log.h"
 #include "core/disk_image.h"
 #include "formats/image_types.h"
 
@@ -16,6 +17,9 @@ namespace sv::cli {
 // Loads with the reader the extension picks and prints the load's log. False when no disk was
 // loaded.
 bool loadAndPrint(const std::string& path, DiskImage& disk);
+
+// Loads without printing; on failure prints the load's log and returns false.
+bool loadQuietly(const std::string& path, DiskImage& disk, CliLog& log);
 
 // Saves and prints the save's log. Returns the exit status.
 [[nodiscard]] int saveAndPrint(ImageSaver save, const std::string& out, const DiskImage& disk);

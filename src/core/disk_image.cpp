@@ -78,18 +78,22 @@ bool readSectorData(int cylinder, int side, int record, const DiskImage& disk, S
         return false;
     }
     const TrackRecord& track = disk.track(side, cylinder);
-    const SectorEntry* found = nullptr;
-    const int count = std::min<int>(track.sectorCount, kMaxSectorsPerTrack);
-    for (int slot = 0; slot < count; ++slot) {
-        if (track.sectors[slot].record == record) {
-            found = &track.sectors[slot];
-        }
-    }
-    if (found == nullptr) {
+    const int slot = lastSlotOfRecord(track, record);
+    if (slot < 0) {
         return false;
     }
-    buffer = found->data;
+    buffer = track.sectors[slot].data;
     return true;
+}
+
+int lastSlotOfRecord(const TrackRecord& track, int record) {
+    int found = -1;
+    for (int slot = 0; slot < std::min<int>(track.sectorCount, kMaxSectorsPerTrack); ++slot) {
+        if (track.sectors[slot].record == record) {
+            found = slot;
+        }
+    }
+    return found;
 }
 
 void setSourcePath(DiskImage& disk, std::string_view path) {

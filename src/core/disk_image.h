@@ -106,6 +106,10 @@ struct HeldGeometry {
 // Assigns the data field: the bytes given, cut to 1024, the rest of the field spaces.
 void setSectorData(SectorEntry& entry, std::span<const std::uint8_t> bytes);
 
+// The 0-based slot of the last sector of the track with that record, or -1: the one sector a
+// lookup by record finds.
+[[nodiscard]] int lastSlotOfRecord(const TrackRecord& track, int record);
+
 // The last slot of the track whose record matches wins; status, cylinder and head are not
 // compared. When nothing matches the buffer is left exactly as it was. Returns whether a slot
 // matched. Positions outside the store match nothing.

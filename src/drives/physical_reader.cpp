@@ -10,6 +10,8 @@ namespace sv {
 namespace {
 
 constexpr int kProbeCylinder = 6;
+// The progress bar's length until a longer disk proves it wrong.
+constexpr int kModelIITracks = 77;
 constexpr int kCrcRetries = 5;
 constexpr int kMaxSizeCode = 7;  // 16 KB, the largest sector a controller can transfer
 constexpr std::uint16_t kTrackLength500Kbps = 10560;
@@ -71,8 +73,8 @@ std::pair<TrackScan, std::uint8_t> scanSide(FloppyDrive& drive, std::uint8_t sid
 
 class DiskReader {
 public:
-    DiskReader(DiskImage& disk, FloppyDrive& drive, LogText& log)
-        : disk_(disk), drive_(drive), log_(log) {}
+    DiskReader(DiskImage& disk, FloppyDrive& drive, LogText& log, OperationLog& progress)
+        : disk_(disk), drive_(drive), log_(log), progress_(progress) {}
 
     // Reads tracks until the last side of one has no IDs, or 80 tracks.
     void readTracks(int step, std::uint8_t rateCode) {
@@ -157,6 +159,8 @@ private:
         setSectorData(*entry, std::span<const std::uint8_t>(
                                   working_.data(), std::min<std::size_t>(wanted, kSectorDataBytes)));
         log_.setField(shortSectorField(entry->cylinder, entry->head, entry->record));
+        progress_.progress(t + 1, std::max(kModelIITracks, t + 1),
+                           shortSectorField(entry->cylinder, entry->head, entry->record));
         if (result.outcome == ReadOutcome::CrcError) {
             entry->status |= status::dataCrcError;
             log_.mark(" CRC");
@@ -171,6 +175,7 @@ private:
     DiskImage& disk_;
     FloppyDrive& drive_;
     LogText& log_;
+    OperationLog& progress_;
     std::vector<std::uint8_t> transfer_ = std::vector<std::uint8_t>(kSectorDataBytes);
     std::array<std::uint8_t, kSectorDataBytes> working_{};
 };
@@ -227,7 +232,7 @@ void readPhysicalDisk(std::string_view drive, DiskImage& disk, FloppyDriver& dri
               (doubleSided ? "Double-" : "Single-") + "Sided. ");
 
     text.openField(shortSectorField(0, 0, 0), false);
-    DiskReader reader(disk, *floppy, text);
+    DiskReader reader(disk, *floppy, text, log);
     reader.readTracks(singleStepped ? 1 : 2, probe->rate);
     floppy.reset();
     text.finish("- Physical disk loaded.");

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 
@@ -13,11 +14,13 @@
 
 #include "ui/analysis_window.h"
 #include "ui/dialog_units.h"
+#include "ui/disk_map.h"
 #include "drives/drive_discovery.h"
 #include "drives/physical_reader.h"
 #include "drives/floppy_driver.h"
 #include "formats/image_types.h"
 #include "merge/merge_command.h"
+#include "survey/file_sectors.h"
 #include "ui/file_dialogs.h"
 #include "ui/file_selection.h"
 
@@ -48,6 +51,9 @@ constexpr std::array kMainControls{
     ControlSpec{mainId::writeDriveList, ControlKind::ListBox, "", 55, 120, 56, 15},
     ControlSpec{mainId::writeCatweasel, ControlKind::PushButton, "Catweasel", 115, 120, 40, 15},
     ControlSpec{mainId::diskDirectory, ControlKind::PushButton, "Disk Directory", 130, 65, 65, 15},
+    // Added in the free space: beside Disk Directory, and between the version and Exit.
+    ControlSpec{mainId::diskMap, ControlKind::PushButton, "Disk Map", 200, 65, 58, 15},
+    ControlSpec{mainId::progress, ControlKind::ProgressBar, "", 60, 297, 145, 11},
 };
 
 // The discovery's way to the window's physical-drive controls.
@@ -74,6 +80,7 @@ MainWindow::MainWindow(Disks& disks, FileDialogProvider& dialogs, FloppyDriver& 
     buildDialog(*this, kMainDialog, kMainControls);
     log_ = std::make_unique<LogPane>(findControl<QPlainTextEdit>(*this, mainId::log),
                                      "Description");
+    log_->setProgressBar(findControl<QProgressBar>(*this, mainId::progress));
 
     auto onClick = [this](int id, void (MainWindow::*command)()) {
         connect(findControl<QPushButton>(*this, id), &QPushButton::clicked, this, command);
@@ -83,6 +90,7 @@ MainWindow::MainWindow(Disks& disks, FileDialogProvider& dialogs, FloppyDriver& 
     onClick(mainId::save, &MainWindow::save);
     onClick(mainId::read, &MainWindow::read);
     onClick(mainId::diskDirectory, &MainWindow::openDiskDirectory);
+    onClick(mainId::diskMap, &MainWindow::openDiskMap);
     connect(findControl<QPushButton>(*this, mainId::exit), &QPushButton::clicked, this,
             [this] { done(0); });
     // Write and the two Catweasel buttons have no action.
@@ -132,15 +140,30 @@ void MainWindow::load() {
     if (path.empty()) {
         return;
     }
-    OperationScope operation(*log_);
-    loadImageByType(path, *disks_.current, *log_);
+    {
+        OperationScope operation(*log_);
+        loadImageByType(path, *disks_.current, *log_);
+    }
+    diskChanged();
 }
 
 void MainWindow::mergeImages() {
     const std::string path = chooseMergePath(this, dialogs_, {loadPathBox(), savePathBox()});
-    OperationScope operation(*log_);
-    // A cancelled dialog is passed on too: the command then says why nothing was merged.
-    (void)runMergeCommand(path, *disks_.current, *disks_.mergeSource, *log_, *log_);
+    MergeCommandOutcome outcome = MergeCommandOutcome::Cancelled;
+    {
+        OperationScope operation(*log_);
+        // A cancelled dialog is passed on too: the command then says why nothing was merged.
+        outcome = runMergeCommand(path, *disks_.current, *disks_.mergeSource, *log_, *log_);
+    }
+    if (outcome == MergeCommandOutcome::Refused &&
+        dialogs_.confirm(this, QStringLiteral("Merge Images"),
+                         QStringLiteral("The two images look like two different disks: few of "
+                                        "the sectors they both hold well are alike.\n\nMerge "
+                                        "them all the same?"))) {
+        OperationScope operation(*log_);
+        (void)sv::mergeImages(*disks_.current, *disks_.mergeSource, *log_, DifferentDisks::Merge);
+    }
+    diskChanged();
 }
 
 void MainWindow::save() {
@@ -153,14 +176,43 @@ void MainWindow::save() {
 }
 
 void MainWindow::read() {
-    OperationScope operation(*log_);
-    // Drive A whatever the drive list shows: only drive A is offered for reading.
-    readPhysicalDisk("A:", *disks_.current, driver_, *log_);
+    {
+        OperationScope operation(*log_);
+        // Drive A whatever the drive list shows: only drive A is offered for reading.
+        readPhysicalDisk("A:", *disks_.current, driver_, *log_);
+    }
+    diskChanged();
 }
 
 void MainWindow::openDiskDirectory() {
     AnalysisWindow analysis(*disks_.current, *log_, dialogs_);
+    // With the map open, the file chosen in the list is lit on it.
+    connect(&analysis, &AnalysisWindow::fileSelected, this, [this](const AnalysedEntry* entry) {
+        if (diskMap_ != nullptr) {
+            diskMap_->setHighlight(entry == nullptr ? std::vector<SectorPlace>{}
+                                                    : fileSectorPlaces(*disks_.current, *entry));
+        }
+    });
     analysis.exec();
+    if (diskMap_ != nullptr) {
+        diskMap_->setHighlight({});
+    }
+}
+
+void MainWindow::openDiskMap() {
+    if (diskMap_ == nullptr) {
+        diskMap_ = new DiskMapWindow(*disks_.current, this);
+        diskMap_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    diskMap_->show();
+    diskMap_->raise();
+    diskMap_->activateWindow();
+}
+
+void MainWindow::diskChanged() {
+    if (diskMap_ != nullptr) {
+        diskMap_->refresh();
+    }
 }
 
 }  // namespace sv::ui

@@ -28,6 +28,7 @@ public:
     sv::ui::FileDialogAnswer choose(QWidget*, const sv::ui::FileDialogRequest&) override {
         return {std::exchange(path_, QString()), 0};
     }
+    bool confirm(QWidget*, const QString&, const QString&) override { return false; }
 
 private:
     QString path_;
