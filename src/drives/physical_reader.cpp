@@ -161,6 +161,13 @@ private:
         log_.setField(shortSectorField(entry->cylinder, entry->head, entry->record));
         progress_.progress(t + 1, std::max(kModelIITracks, t + 1),
                            shortSectorField(entry->cylinder, entry->head, entry->record));
+        setDataState(disk_, side, t, disk_.track(side, t).sectorCount - 1,
+                     dataStateOf({.noDataField = result.outcome == ReadOutcome::Failed &&
+                                                 result.bytesReturned == 0,
+                                  .cutShort = result.bytesReturned <
+                                              std::min<std::size_t>(wanted, kSectorDataBytes),
+                                  .crcError = result.outcome != ReadOutcome::Read},
+                                 id.sizeCode));
         if (result.outcome == ReadOutcome::CrcError) {
             entry->status |= status::dataCrcError;
             log_.mark(" CRC");
@@ -235,6 +242,7 @@ void readPhysicalDisk(std::string_view drive, DiskImage& disk, FloppyDriver& dri
     DiskReader reader(disk, *floppy, text, log);
     reader.readTracks(singleStepped ? 1 : 2, probe->rate);
     floppy.reset();
+    noteOutsideGeometry(text, disk);
     text.finish("- Physical disk loaded.");
 }
 

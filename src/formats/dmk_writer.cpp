@@ -5,6 +5,7 @@
 #include "core/crc16.h"
 #include "formats/dmk.h"
 #include "formats/image_file.h"
+#include "formats/save_preflight.h"
 
 namespace sv {
 
@@ -133,7 +134,7 @@ void writePreamble(TrackBuilder& track, bool fm, bool longTrack) {
 void writeDataBytes(TrackBuilder& track, const SectorEntry& e, std::uint16_t& crc) {
     const std::size_t length = writtenDataBytes(e);
     for (std::size_t i = 0; i < length; ++i) {
-        // A slot holds 1024 bytes; longer sectors are padded as the controller would see 0xFF.
+        // A slot holds 1024 bytes; the rest of a longer sector is padded, under a failing CRC.
         const std::uint8_t b = i < e.data.size() ? e.data[i] : 0xFF;
         track.put(b);
         crc = crc16Update(crc, b);
@@ -141,7 +142,8 @@ void writeDataBytes(TrackBuilder& track, const SectorEntry& e, std::uint16_t& cr
 }
 
 // Returns the ID mark's offset in the track.
-std::size_t writeSector(TrackBuilder& track, const SectorEntry& e, std::uint8_t gap3, LogText& text) {
+std::size_t writeSector(TrackBuilder& track, const SectorEntry& e, DataState state,
+                        std::uint8_t gap3, LogText& text) {
     const bool fm = e.singleDensity == 1;
     track.setFm(fm);
     const std::array<std::uint8_t, 4> id{e.cylinder, e.head, e.record, e.sizeCode};
@@ -161,6 +163,14 @@ std::size_t writeSector(TrackBuilder& track, const SectorEntry& e, std::uint8_t 
     }
     putCrc(track, crc);
 
+    if (isFill(state)) {
+        // An ID without a data field, as on the disk: inventing one would present fill as data.
+        if ((e.status & status::dataCrcError) != 0) {
+            text.mark(" CRC");
+        }
+        track.put(fm ? kFmGap : kMfmGap, fm ? 28 + 11 : 22 + gap3);
+        return idOffset;
+    }
     track.put(fm ? kFmGap : kMfmGap, fm ? 11 : 22);
     track.put(0x00, fm ? 6 : 12);
     if (!fm) {
@@ -174,7 +184,7 @@ std::size_t writeSector(TrackBuilder& track, const SectorEntry& e, std::uint8_t 
     if ((e.status & status::dataCrcError) != 0) {
         text.mark(" CRC");
     }
-    if ((e.status & status::dataCrcError) != 0 || isImpossibleLength(e)) {
+    if ((e.status & status::dataCrcError) != 0 || e.sizeCode > 3 || state == DataState::CutShort) {
         crc = failingCrc(crc);
     }
     putCrc(track, crc);
@@ -185,8 +195,9 @@ std::size_t writeSector(TrackBuilder& track, const SectorEntry& e, std::uint8_t 
 }  // namespace
 
 std::optional<std::vector<std::uint8_t>> encodeDmk(const DiskImage& disk, LogText& text) {
-    const int cylinders = std::min<int>(disk.trackCount, kMaxCylinders);
-    const int sides = std::clamp<int>(disk.sideCount, 1, kMaxSides);
+    const HeldGeometry held = heldGeometry(disk);
+    const int cylinders = std::min<int>(held.cylinders, kMaxCylinders);
+    const int sides = std::clamp<int>(held.sides, 1, kMaxSides);
     if (cylinders == 0) {
         text.fail("No disk is loaded: there is nothing to save.", "Operation aborted.");
         return std::nullopt;
@@ -210,7 +221,8 @@ std::optional<std::vector<std::uint8_t>> encodeDmk(const DiskImage& disk, LogTex
             for (int i = 0; i < count; ++i) {
                 const SectorEntry& e = t.sectors[i];
                 text.setField(sectorField(e.cylinder, e.head, e.record));
-                const std::size_t idOffset = writeSector(track, e, gap3, text);
+                const std::size_t idOffset =
+                    writeSector(track, e, dataState(disk, s, c, i), gap3, text);
                 if (idOffset > kLargestPointerOffset) {
                     text.fail("Track " + std::to_string(c) + " side " + std::to_string(s) +
                                   " is too long for a DMK file; nothing was saved.",
@@ -255,10 +267,39 @@ std::optional<std::vector<std::uint8_t>> encodeDmk(const DiskImage& disk, LogTex
     return file;
 }
 
+namespace {
+
+constexpr std::array<LossRule, 4> kDmkLosses{{
+    // Marked on the sector's own line as it is written.
+    {"sector has", "sectors have", "",
+     [](const SectorEntry& e, DataState, int, int) {
+         return (e.status & status::idCrcError) != 0;
+     }},
+    {"sector is", "sectors are",
+     " longer than the 1024 bytes kept; written padded with 0xFF under a failing CRC.",
+     [](const SectorEntry& e, DataState state, int, int) {
+         return e.sizeCode > 3 && !isFill(state);
+     }},
+    {"sector has", "sectors have",
+     " no data field or was not captured; written as an ID without a data field.",
+     [](const SectorEntry&, DataState state, int, int) { return isFill(state); }},
+    {"sector was", "sectors were",
+     " cut short; written under a failing CRC, so it reads back as a CRC error.",
+     [](const SectorEntry&, DataState state, int, int) { return state == DataState::CutShort; }},
+}};
+
+}  // namespace
+
+SavePreflight dmkSavePreflight(const DiskImage& disk) { return preflightSave(disk, kDmkLosses); }
+
 bool saveDmkImage(const std::string& path, const DiskImage& disk, OperationLog& log) {
     LogText text(log, "Saving DMK Image: " + path);
     const auto file = encodeDmk(disk, text);
-    if (!file || !commitImageFile(path, *file, text)) {
+    if (!file) {
+        return false;
+    }
+    addNotesAboveClosing(text, dmkSavePreflight(disk).lines(), text.field());
+    if (!commitImageFile(path, *file, text)) {
         return false;
     }
     text.finish(" - DMK image saved.");

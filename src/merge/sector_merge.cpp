@@ -9,12 +9,28 @@ namespace sv {
 
 namespace {
 
-std::string problemText(std::uint8_t status) {
+constexpr std::uint8_t kDamaged = status::dataCrcError | status::idCrcError;
+
+// How little of a copy was read: 0 read clean, 1 read with a fault, 2 nothing read (fill).
+int untrust(std::uint8_t status, DataState state) {
+    if (isFill(state)) {
+        return 2;
+    }
+    return (status & kDamaged) != 0 || state == DataState::CrcError ||
+                   state == DataState::CutShort
+               ? 1
+               : 0;
+}
+
+std::string problemText(std::uint8_t status, DataState state) {
     if ((status & status::dataCrcError) != 0) {
         return " CRC";
     }
     if ((status & status::idCrcError) != 0) {
         return " BadID";
+    }
+    if (isFill(state)) {
+        return " " + std::string(dataStateName(state));
     }
     return {};
 }
@@ -37,32 +53,28 @@ std::string plural(int count, const char* one, const char* many) {
 
 }  // namespace
 
-MergeOutcome decideMerge(int cylinder, int side, const SectorEntry& target, DataState targetState,
-                         const SectorEntry* lastSourceMatch, DataState sourceState) {
+MergeOutcome decideMerge(int cylinder, int side, const SectorEntry& target,
+                         const SectorEntry* lastSourceMatch, DataState targetState,
+                         DataState sourceState) {
     if (cylinder == 0 && side == 0 && target.record < 3) {
         return MergeOutcome::Skipped;
     }
     if (lastSourceMatch == nullptr) {
         return MergeOutcome::NoMatch;
     }
-    if (isDamaged(sectorHealth(*lastSourceMatch, sourceState)) &&
-        !isDamaged(sectorHealth(target, targetState))) {
+    // A copy never gives way to one less read than itself.
+    if (untrust(lastSourceMatch->status, sourceState) > untrust(target.status, targetState)) {
         return MergeOutcome::Kept;
     }
     return MergeOutcome::Replaced;
 }
 
-MergeOutcome decideMerge(int cylinder, int side, const SectorEntry& target,
-                         const SectorEntry* lastSourceMatch) {
-    return decideMerge(cylinder, side, target, DataState::Good, lastSourceMatch, DataState::Good);
-}
-
-std::string mergeOutcomeText(MergeOutcome outcome, std::uint8_t status) {
+std::string mergeOutcomeText(MergeOutcome outcome, std::uint8_t status, DataState state) {
     switch (outcome) {
     case MergeOutcome::Skipped: return "-> Skipped";
     case MergeOutcome::NoMatch: return {};
-    case MergeOutcome::Replaced: return " -> Merged" + problemText(status) + " -> Replaced";
-    case MergeOutcome::Kept: return " -> Kept (source" + problemText(status) + ")";
+    case MergeOutcome::Replaced: return " -> Merged" + problemText(status, state) + " -> Replaced";
+    case MergeOutcome::Kept: return " -> Kept (source" + problemText(status, state) + ")";
     }
     return {};
 }
@@ -81,10 +93,9 @@ int SameDiskCheck::equalPercent() const {
 
 SameDiskCheck checkSameDisk(const DiskImage& target, const DiskImage& source) {
     SameDiskCheck check;
-    const int cylinders = std::min<int>(target.trackCount, kMaxCylinders);
-    const int sides = std::min<int>(target.sideCount, kMaxSides);
-    for (int c = 0; c < cylinders; ++c) {
-        for (int s = 0; s < sides; ++s) {
+    const HeldGeometry held = heldGeometry(target);
+    for (int c = 0; c < std::min(held.cylinders, kMaxCylinders); ++c) {
+        for (int s = 0; s < std::min(held.sides, kMaxSides); ++s) {
             const TrackRecord& track = target.track(s, c);
             const TrackRecord& from = source.track(s, c);
             for (int i = 0; i < std::min<int>(track.sectorCount, kMaxSectorsPerTrack); ++i) {
@@ -123,19 +134,20 @@ MergeResult mergeImages(DiskImage& target, const DiskImage& source, OperationLog
         return result;
     }
     text.openField(mergeSectorField(0, 0, 0), true);
-    const int cylinders = std::min<int>(target.trackCount, kMaxCylinders);
-    const int sides = std::min<int>(target.sideCount, kMaxSides);
+    const HeldGeometry held = heldGeometry(target);
+    const int cylinders = std::min<int>(held.cylinders, kMaxCylinders);
+    const int sides = std::min<int>(held.sides, kMaxSides);
     for (int c = 0; c < cylinders; ++c) {
         for (int s = 0; s < sides; ++s) {
             TrackRecord& track = target.track(s, c);
             const TrackRecord& from = source.track(s, c);
             for (int i = 0; i < std::min<int>(track.sectorCount, kMaxSectorsPerTrack); ++i) {
                 SectorEntry& entry = track.sectors[i];
-                const int j = lastSlotOfRecord(from, entry.record);
-                const SectorEntry* match = j < 0 ? nullptr : &from.sectors[j];
-                const DataState sourceState = dataState(source, s, c, j);
+                const int matchSlot = lastSlotOfRecord(from, entry.record);
+                const SectorEntry* match = matchSlot < 0 ? nullptr : &from.sectors[matchSlot];
+                const DataState sourceState = dataState(source, s, c, matchSlot);
                 const MergeOutcome outcome =
-                    decideMerge(c, s, entry, dataState(target, s, c, i), match, sourceState);
+                    decideMerge(c, s, entry, match, dataState(target, s, c, i), sourceState);
                 text.setField(sectorField(entry.cylinder, entry.head, entry.record));
                 log.progress(c + 1, cylinders,
                              shortSectorField(entry.cylinder, entry.head, entry.record));
@@ -150,7 +162,9 @@ MergeResult mergeImages(DiskImage& target, const DiskImage& source, OperationLog
                 } else if (outcome == MergeOutcome::Kept) {
                     ++result.kept;
                 }
-                text.mark(mergeOutcomeText(outcome, match != nullptr ? match->status : 0), "");
+                text.mark(mergeOutcomeText(outcome, match != nullptr ? match->status : 0,
+                                           sourceState),
+                          "");
             }
         }
     }

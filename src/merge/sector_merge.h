@@ -15,18 +15,18 @@ enum class MergeOutcome {
 };
 
 // The decision for one target sector, given the last source slot on the same track and side
-// with the same record (nullptr when there is none). A copy is damaged when its ID or data
-// failed its CRC, or when its bytes were never read (its data state says they are fill).
+// with the same record (nullptr when there is none) and the data states of both. A copy is
+// never replaced by one less read than itself: a clean read by a damaged one, or read bytes by
+// fill (no data field, not captured).
 [[nodiscard]] MergeOutcome decideMerge(int cylinder, int side, const SectorEntry& target,
-                                       DataState targetState, const SectorEntry* lastSourceMatch,
-                                       DataState sourceState);
-// As above, with both copies' bytes read.
-[[nodiscard]] MergeOutcome decideMerge(int cylinder, int side, const SectorEntry& target,
-                                       const SectorEntry* lastSourceMatch);
+                                       const SectorEntry* lastSourceMatch,
+                                       DataState targetState = DataState::Good,
+                                       DataState sourceState = DataState::Good);
 
 // The log text of a visited sector's outcome, after its T/H/S field; empty for NoMatch.
-// `status` is the status of the sector that decided: the replacing one, or the refused one.
-[[nodiscard]] std::string mergeOutcomeText(MergeOutcome outcome, std::uint8_t status);
+// `status` and `state` are the sector's that decided: the replacing one, or the refused one.
+[[nodiscard]] std::string mergeOutcomeText(MergeOutcome outcome, std::uint8_t status,
+                                           DataState state = DataState::Good);
 
 // Whether two images hold one disk. Compared are the sectors good on both with the same ID
 // (cylinder, head, record, size), leaving out those whose bytes are all one value: formatted,
@@ -46,7 +46,7 @@ struct SameDiskCheck {
     [[nodiscard]] int equalPercent() const;
 };
 
-// Pairs sectors as the merge does, over the target's geometry.
+// Pairs sectors as the merge does, over the target's geometry as held.
 [[nodiscard]] SameDiskCheck checkSameDisk(const DiskImage& target, const DiskImage& source);
 
 struct MergeResult {
@@ -62,8 +62,8 @@ enum class DifferentDisks {
 };
 
 // Copies sectors of `source` into `target` by track, side and record, walking the target's
-// geometry. Only data, status and data state of target slots change. Above the closing line
-// goes the summary: what was replaced, what was kept, what is still damaged.
+// geometry as held. Only data, status and data state of target slots change. Above the closing
+// line goes the summary: what was replaced, what was kept, what is still damaged.
 MergeResult mergeImages(DiskImage& target, const DiskImage& source, OperationLog& log,
                         DifferentDisks differentDisks = DifferentDisks::Refuse);
 

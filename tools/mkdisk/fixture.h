@@ -23,6 +23,7 @@ struct Sector {
     bool badDataCrc = false;
     bool fmSingleBytes = false;        // DMK: store this FM sector's bytes once, not doubled
     bool noDataField = false;          // an ID without a data field
+    bool notCaptured = false;          // TD0: skipped by the imaging program (flag 0x10, no data)
 };
 
 struct Track {
