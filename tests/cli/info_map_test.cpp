@@ -95,7 +95,7 @@ TEST(CliMap, RowsLegendAndJson) {
     EXPECT_EQ(track["row"], "....CB....................");
     EXPECT_EQ(track["sectors"][5], nlohmann::json::parse(R"({"cylinder": 20, "head": 0,
         "record": 6, "sizeCode": 1, "singleDensity": 0, "status": 131, "state": "badId",
-        "dataState": "good"})"));
+        "dataState": "noDataField"})"));  // IMD keeps no data for a bad ID
     EXPECT_EQ(json["tracks"][60]["missing"], nlohmann::json::parse("[8]"));
     EXPECT_EQ(json["tracks"][0]["sectors"][0]["singleDensity"], 1);
 }

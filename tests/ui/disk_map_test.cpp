@@ -22,6 +22,15 @@ QPoint centreOf(DiskMapView& view, int cylinder, int record) {
     return view.cellRect(cylinder, 0, record - 1).center();
 }
 
+// The map of the worn TRSDOS sample, shown at a size its cells are clear at; nullptr when the
+// window never showed.
+std::unique_ptr<DiskMapWindow> shownMap(const sv::DiskImage& disk) {
+    auto map = std::make_unique<DiskMapWindow>(disk);
+    map->resize(900, 800);
+    map->show();
+    return QTest::qWaitForWindowExposed(map.get()) ? std::move(map) : nullptr;
+}
+
 QColor pixel(DiskMapView& view, QPoint point) { return view.grab().toImage().pixelColor(point); }
 
 // Two disks' DMK files whose sectors differ everywhere: the same geometry, other bytes.
@@ -49,10 +58,9 @@ class DiskMapTest : public QObject {
 private slots:
     void sectorsShowTheirStateAndNameThemselves() {
         const auto disk = svtest::toDiskImage(mkdisk::damagedTrsdosDisk());
-        DiskMapWindow map(*disk);
-        map.resize(900, 800);
-        map.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&map));
+        const auto shown = shownMap(*disk);
+        QVERIFY(shown != nullptr);
+        DiskMapWindow& map = *shown;
         DiskMapView& view = map.view();
 
         QCOMPARE(pixel(view, centreOf(view, 12, 3)), healthColour(sv::SectorHealth::DataCrcError));
@@ -87,10 +95,9 @@ private slots:
 
     void aClickOpensTheSectorView() {
         const auto disk = svtest::toDiskImage(mkdisk::damagedTrsdosDisk());
-        DiskMapWindow map(*disk);
-        map.resize(900, 800);
-        map.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&map));
+        const auto shown = shownMap(*disk);
+        QVERIFY(shown != nullptr);
+        DiskMapWindow& map = *shown;
         QTest::mouseClick(&map.view(), Qt::LeftButton, {}, centreOf(map.view(), 12, 3));
         SectorView* sector = map.sectorView();
         QVERIFY(sector != nullptr);
@@ -118,10 +125,9 @@ private slots:
 
     void aHighlightedFileStandsOut() {
         const auto disk = svtest::toDiskImage(mkdisk::damagedTrsdosDisk());
-        DiskMapWindow map(*disk);
-        map.resize(900, 800);
-        map.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&map));
+        const auto shown = shownMap(*disk);
+        QVERIFY(shown != nullptr);
+        DiskMapWindow& map = *shown;
         DiskMapView& view = map.view();
         map.setHighlight({{12, 0, 2}, {12, 0, 3}});
         QCOMPARE(pixel(view, centreOf(view, 12, 3)), healthColour(sv::SectorHealth::DataCrcError));
