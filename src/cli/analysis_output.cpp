@@ -2,7 +2,7 @@
 
 #include "cli/cli_log.h"
 #include "cli/load.h"
-#include "formats/image_types.h"
+#include "app/image_commands.h"
 
 namespace sv::cli {
 
@@ -10,9 +10,11 @@ namespace {
 constexpr std::size_t kMaxHostNameChars = 64;
 }  // namespace
 
-std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk) {
+std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk,
+                                          const std::string& geometry) {
     CliLog log;
-    if (!loadQuietly(path, disk, log)) {
+    if (!loadImageAs(path, geometry, disk, log)) {
+        log.print();
         return std::nullopt;
     }
     const std::string before = log.currentText();

@@ -6,6 +6,7 @@
 
 #include "cli/analysis_output.h"
 #include "cli/commands.h"
+#include "cli/load.h"
 #include "survey/disk_survey.h"
 
 namespace sv::cli {
@@ -111,11 +112,13 @@ void addInfoCommand(CLI::App& app, int& exitCode) {
         "info", "Geometry, track layout, sectors by state, missing records and the system");
     auto image = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
-    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0 or DSK)")->required();
+    auto geometry = std::make_shared<std::string>();
+    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK or IMG)")->required();
+    addGeometryOption(*cmd, *geometry);
     cmd->add_flag("--json", *json, "Print one JSON object (a stable interface)");
-    cmd->callback([image, json, &exitCode] {
+    cmd->callback([image, geometry, json, &exitCode] {
         auto disk = makeDiskImage();
-        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk);
+        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk, *geometry);
         if (!analysed) {
             exitCode = kExitFailed;
             return;

@@ -6,22 +6,29 @@
 
 #include "cli/cli_log.h"
 #include "core/disk_image.h"
-#include "formats/image_types.h"
+#include "core/operation_log.h"
+
+#include <CLI/CLI.hpp>
 
 namespace sv::cli {
 
-// The writer the extension of `out` names; nullptr after a message on stderr naming the types
-// that can be saved.
-[[nodiscard]] ImageSaver saverFor(const std::string& out);
+// False after a message on stderr naming the types that can be saved, when the extension of
+// `out` names no writer. Checked before anything is loaded.
+[[nodiscard]] bool isSavableType(const std::string& out);
 
-// Loads with the reader the extension picks and prints the load's log. False when no disk was
-// loaded.
-bool loadAndPrint(const std::string& path, DiskImage& disk);
+// --geometry CYL:HEADS:SECTORS:SIZE[:fm0]: IMAGE is a raw image in that layout, whatever its
+// name and size. A text that is no layout is a usage error.
+void addGeometryOption(CLI::App& cmd, std::string& geometry);
 
-// Loads without printing; on failure prints the load's log and returns false.
-bool loadQuietly(const std::string& path, DiskImage& disk, CliLog& log);
+// Loads IMAGE as a raw image in `geometry` when one is given, else with the reader its type
+// picks. False when no disk was loaded.
+bool loadImageAs(const std::string& path, const std::string& geometry, DiskImage& disk,
+                 OperationLog& log);
 
-// Saves and prints the save's log. Returns the exit status.
-[[nodiscard]] int saveAndPrint(ImageSaver save, const std::string& out, const DiskImage& disk);
+// Loads as loadImageAs does and prints the load's log. False when no disk was loaded.
+bool loadAndPrint(const std::string& path, DiskImage& disk, const std::string& geometry = {});
+
+// Saves by type and prints the save's log. Returns the exit status.
+[[nodiscard]] int saveAndPrint(const std::string& out, const DiskImage& disk);
 
 }  // namespace sv::cli

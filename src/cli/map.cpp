@@ -93,12 +93,15 @@ void addMapCommand(CLI::App& app, int& exitCode) {
         "map", "One row per track side, one character per sector: where the damage lies");
     auto image = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
-    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0 or DSK)")->required();
+    auto geometry = std::make_shared<std::string>();
+    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK or IMG)")->required();
+    addGeometryOption(*cmd, *geometry);
     cmd->add_flag("--json", *json, "Print one JSON object (a stable interface)");
-    cmd->callback([image, json, &exitCode] {
+    cmd->callback([image, geometry, json, &exitCode] {
         auto disk = makeDiskImage();
         CliLog log;
-        if (!loadQuietly(*image, *disk, log)) {
+        if (!loadImageAs(*image, *geometry, *disk, log)) {
+            log.print();
             exitCode = kExitFailed;
             return;
         }

@@ -4,8 +4,7 @@
 #include "cli/cli_log.h"
 #include "cli/commands.h"
 #include "cli/load.h"
-#include "formats/image_types.h"
-#include "merge/merge_command.h"
+#include "app/image_commands.h"
 
 namespace sv::cli {
 
@@ -18,13 +17,12 @@ void addMergeCommand(CLI::App& app, int& exitCode) {
     auto force = std::make_shared<bool>(false);
     cmd->add_option("TARGET", *target, "Image to merge into (DMK, IMD, TD0 or DSK)")->required();
     cmd->add_option("SOURCE", *source, "Image whose sectors are merged in")->required();
-    cmd->add_option("OUT", *out, "File to write; its extension (DMK or DSK) picks the type")
+    cmd->add_option("OUT", *out, "File to write; its extension (DMK, DSK, IMD or IMG) picks the type")
         ->required();
     cmd->add_flag("--force", *force,
                   "Merge even when the two images look like two different disks");
     cmd->callback([target, source, out, force, &exitCode] {
-        const ImageSaver save = saverFor(*out);
-        if (save == nullptr) {
+        if (!isSavableType(*out)) {
             exitCode = kExitUsage;
             return;
         }
@@ -50,7 +48,7 @@ void addMergeCommand(CLI::App& app, int& exitCode) {
                 return;
             }
         }
-        exitCode = saveAndPrint(save, *out, *disk);
+        exitCode = saveAndPrint(*out, *disk);
     });
 }
 

@@ -143,7 +143,7 @@ void writeDataBytes(TrackBuilder& track, const SectorEntry& e, std::uint16_t& cr
 
 // Returns the ID mark's offset in the track.
 std::size_t writeSector(TrackBuilder& track, const SectorEntry& e, DataState state,
-                        std::uint8_t gap3, LogText& text) {
+                        std::uint8_t gap3, LogEditor& text) {
     const bool fm = e.singleDensity == 1;
     track.setFm(fm);
     const std::array<std::uint8_t, 4> id{e.cylinder, e.head, e.record, e.sizeCode};
@@ -194,7 +194,7 @@ std::size_t writeSector(TrackBuilder& track, const SectorEntry& e, DataState sta
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> encodeDmk(const DiskImage& disk, LogText& text) {
+std::optional<std::vector<std::uint8_t>> encodeDmk(const DiskImage& disk, LogEditor& text) {
     const HeldGeometry held = heldGeometry(disk);
     const int cylinders = std::min<int>(held.cylinders, kMaxCylinders);
     const int sides = std::clamp<int>(held.sides, 1, kMaxSides);
@@ -293,7 +293,7 @@ constexpr std::array<LossRule, 4> kDmkLosses{{
 SavePreflight dmkSavePreflight(const DiskImage& disk) { return preflightSave(disk, kDmkLosses); }
 
 bool saveDmkImage(const std::string& path, const DiskImage& disk, OperationLog& log) {
-    LogText text(log, "Saving DMK Image: " + path);
+    LogEditor text(log, "Saving DMK Image: " + path);
     const auto file = encodeDmk(disk, text);
     if (!file) {
         return false;

@@ -7,6 +7,7 @@
 #include "core/byte_reader.h"
 #include "formats/image_file.h"
 #include "formats/td0.h"
+#include "formats/td0_advanced.h"
 
 namespace sv {
 
@@ -138,16 +139,26 @@ BlockResult decodeBlocks(const ByteReader& in, std::size_t& pos, std::size_t len
     return BlockResult::Complete;
 }
 
-void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& text,
+void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogEditor& text,
                const std::string& path) {
+    // An advanced file is expanded first and then read as the normal file it stands for.
+    Td0Expansion expansion;
+    const bool advanced = bytes.size() >= 2 && bytes[0] == 't' && bytes[1] == 'd';
+    if (advanced) {
+        expansion = expandAdvancedTd0(bytes);
+        if (!expansion.expanded.failure.empty()) {
+            text.line(path + " " + expansion.expanded.failure + ".");
+            text.fail(path + " uses Advanced Compression - Cannot ingest", "Operation aborted");
+            return;
+        }
+        bytes = expansion.expanded.bytes;
+    }
     const ByteReader in(bytes);
     const bool normal = in.has(0, 2) && bytes[0] == 'T' && bytes[1] == 'D';
-    const bool advanced = in.has(0, 2) && bytes[0] == 't' && bytes[1] == 'd';
     if (advanced) {
-        text.fail(path + " uses Advanced Compression - Cannot ingest", "Operation aborted");
-        return;
-    }
-    if (normal) {
+        text.line(path + " uses Advanced Compression (" + expansion.method + "), " +
+                  std::to_string(bytes.size() - kTd0HeaderBytes) + " bytes expanded");
+    } else if (normal) {
         text.line(path + " uses Normal Compression");
     }
     if (!normal || in.u8(2) != 0 || !in.has(0, kImageHeaderBytes)) {
@@ -267,8 +278,8 @@ void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
 
 void loadTd0Image(const std::string& path, DiskImage& disk, OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading Teledisk Image: " + path);
-    const auto bytes = readImageFile(path, text, FailureStops::Without);
+    LogEditor text(log, "Loading Teledisk Image: " + path);
+    const auto bytes = readImageFile(path, text, ReaderWording::WithoutFullStops);
     if (!bytes) {
         return;
     }
@@ -278,7 +289,7 @@ void loadTd0Image(const std::string& path, DiskImage& disk, OperationLog& log) {
 void loadTd0Bytes(std::span<const std::uint8_t> bytes, const std::string& path, DiskImage& disk,
                   OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading Teledisk Image: " + path);
+    LogEditor text(log, "Loading Teledisk Image: " + path);
     decodeTd0(bytes, disk, text, path);
 }
 

@@ -125,7 +125,7 @@ MergeResult mergeImages(DiskImage& target, const DiskImage& source, OperationLog
                         DifferentDisks differentDisks) {
     MergeResult result;
     result.sameDisk = checkSameDisk(target, source);
-    LogText text(log, "Merging disk Images:");
+    LogEditor text(log, "Merging disk Images:");
     if (result.sameDisk.differentDisks() && differentDisks == DifferentDisks::Refuse) {
         text.line("Nothing was merged: the two images hold different disks (of " +
                   plural(result.sameDisk.compared, " sector", " sectors") +

@@ -26,7 +26,7 @@ enum class ControlKind {
     ProgressBar,  // hidden until an operation reports progress
 };
 
-struct ControlSpec {
+struct ControlLayout {
     int id;
     ControlKind kind;
     const char* caption;
@@ -37,7 +37,7 @@ struct ControlSpec {
     bool disabled = false;
 };
 
-struct DialogSpec {
+struct DialogLayout {
     const char* caption;
     int width;   // client area, dialog units
     int height;
@@ -62,7 +62,7 @@ struct BaseUnits {
 // Sizes the dialog's client area, sets its caption and font and creates every control of the
 // table in order (which is also the Tab order). Each control's object name is its id in
 // decimal.
-void buildDialog(QDialog& dialog, const DialogSpec& spec, std::span<const ControlSpec> controls);
+void buildDialog(QDialog& dialog, const DialogLayout& spec, std::span<const ControlLayout> controls);
 
 [[nodiscard]] QString controlName(int id);
 // The control with that id inside `dialog`, or nullptr.

@@ -251,7 +251,8 @@ SectorView::SectorView(const DiskImage& disk, const SurveyedSector& sector, int 
             .arg(sector.lengthBytes())
             .arg(QString::fromLatin1(densityName(sector.singleDensity)))
             .arg(QString::number(0xF8 + (sector.status & 3), 16).toUpper())
-            .arg(QStringLiteral("0x%1").arg(sector.status, 2, 16, QLatin1Char('0')).toUpper())
+            .arg(QStringLiteral("0x") +
+                 QStringLiteral("%1").arg(sector.status, 2, 16, QLatin1Char('0')).toUpper())
             .arg(QString::fromUtf8(sectorHealthLabel(sector.health)))
             .arg(QString::fromUtf8(dataStateName(sector.state)));
     if (sector.health == SectorHealth::NoData) {

@@ -1,3 +1,4 @@
+#include "app/image_commands.h"
 #include "formats/image_types.h"
 
 #include <gtest/gtest.h>
@@ -5,19 +6,14 @@
 #include "formats/dmk.h"
 #include "formats/dsk.h"
 #include "formats/imd.h"
+#include "formats/raw.h"
+#include "formats/td0_advanced.h"
+#include "mkdisk/samples.h"
 #include "formats/td0.h"
 #include "test_util.h"
 
 namespace sv {
 namespace {
-
-std::vector<std::string> keysOf(const FilterChoice& choice) {
-    std::vector<std::string> keys;
-    for (const auto& f : choice.filters) {
-        keys.push_back(f.key);
-    }
-    return keys;
-}
 
 TEST(ImageTypes, ReadersAndWritersByTheLastThreeCharactersInAnyCase) {
     EXPECT_EQ(findImageLoader("a.Dmk"), &loadDmkImage);
@@ -29,84 +25,116 @@ TEST(ImageTypes, ReadersAndWritersByTheLastThreeCharactersInAnyCase) {
     EXPECT_EQ(findImageLoader(""), nullptr);
     EXPECT_EQ(findImageSaver("out.dsk"), &saveDskImage);
     EXPECT_EQ(findImageSaver("out.DMK"), &saveDmkImage);
-    EXPECT_EQ(findImageSaver("out.imd"), nullptr);
-    EXPECT_EQ(loadableTypes(), "TD0, IMD, DSK, DMK");
-    EXPECT_EQ(savableTypes(), "DSK, DMK");
+    EXPECT_EQ(findImageSaver("out.imd"), &saveImdImage);
+    EXPECT_EQ(findImageSaver("out.Img"), &saveRawImage);
+    EXPECT_EQ(findImageSaver("out.td0"), nullptr);
+    EXPECT_EQ(findImageLoader("CPM-MII.tdo"), &loadTd0Image);  // well-known variants
+    EXPECT_EQ(findImageLoader("disk.ima"), &loadRawImage);
+    EXPECT_EQ(loadableTypes(), "TD0, IMD, DSK, DMK, IMG");
+    EXPECT_EQ(savableTypes(), "DSK, DMK, IMD, IMG");
 }
 
-TEST(ImageTypes, LoadFiltersFollowTheLoadPathBox) {
-    using Keys = std::vector<std::string>;
-    EXPECT_EQ(keysOf(loadFilterChoice("/d/a.dmk")), (Keys{"DMK", "IMD", "TD0", "DSK", "All"}));
-    EXPECT_EQ(keysOf(loadFilterChoice("/d/a.IMD")), (Keys{"IMD", "DMK", "TD0", "DSK", "All"}));
-    EXPECT_EQ(keysOf(loadFilterChoice("a.td0")), (Keys{"TD0", "DMK", "IMD", "DSK", "All"}));
-    EXPECT_EQ(keysOf(loadFilterChoice("a.dsk")), (Keys{"DSK", "DMK", "IMD", "TD0", "All"}));
-    EXPECT_EQ(keysOf(loadFilterChoice("")), (Keys{"All", "DMK", "IMD", "TD0", "DSK"}));
-    EXPECT_EQ(keysOf(loadFilterChoice("notes.txt")), (Keys{"All", "DMK", "IMD", "TD0", "DSK"}));
-    EXPECT_EQ(loadFilterChoice("a.imd").defaultExtension, "IMD");
-    EXPECT_EQ(loadFilterChoice("").defaultExtension, "*");
+}  // namespace
+}  // namespace sv
 
-    const FilterChoice save = saveFilterChoice();
-    EXPECT_EQ(keysOf(save), (Keys{"DMK", "DSK", "All"}));
-    EXPECT_EQ(save.defaultExtension, "DMK");
-    EXPECT_EQ(save.filters[0].description, "DMK Files (*.DMK)");
-    EXPECT_EQ(save.filters[0].pattern, "*.DMK");
-    EXPECT_EQ(save.filters[2].description, "All Files (*.*)");
-    EXPECT_EQ(save.filters[2].pattern, "*.*");
-    EXPECT_EQ(loadFilterChoice("").filters[2].description, "IMD Files (*.IMD)");
-    EXPECT_EQ(loadFilterChoice("").filters[3].pattern, "*.TD0");
-}
+namespace sv {
+namespace {
 
-TEST(ImageTypes, FolderAndCancelledDialog) {
-    EXPECT_EQ(folderOfPath("/home/u/disks/trsdos.dmk"), "/home/u/disks");
-    EXPECT_EQ(folderOfPath("trsdos.dmk"), "");
-    EXPECT_EQ(folderOfPath(""), "");
-    EXPECT_EQ(folderOfPath("/trsdos.dmk"), "/");
-    EXPECT_FALSE(isChosenPath(""));
-    EXPECT_FALSE(isChosenPath("a"));
-    EXPECT_TRUE(isChosenPath("ab"));
-}
+namespace fs = std::filesystem;
 
-TEST(ImageTypes, SaveNameProposedAfterALoad) {
-    EXPECT_EQ(proposedSaveName("/disks/trsdos.dmk"), "/disks/trsdos - Copy.DMK");
-    EXPECT_EQ(proposedSaveName("/disks/a.Dmk"), "/disks/a - Copy.DMK");
-    EXPECT_EQ(proposedSaveName("/disks/cpm.imd"), "/disks/cpm.DMK");
-    EXPECT_EQ(proposedSaveName("/disks/x.td0"), "/disks/x.DMK");
-    EXPECT_EQ(proposedSaveName("/disks/x.dmk2"), "/disks/x.dDMK");
-    EXPECT_EQ(proposedSaveName("dmk"), " - Copy.DMK");  // shorter than four characters
-}
-
-TEST(ImageTypes, UnknownLoadTypeEmptiesTheDiskAndSaysSo) {
-    auto disk = makeDiskImage();
-    disk->trackCount = 5;
-    disk->sideCount = 2;
+std::string loadLog(const std::string& path, DiskImage& disk, bool expectLoaded = true) {
     TextLog log;
-    EXPECT_FALSE(loadImageByType("x.dmk2", *disk, log));
-    EXPECT_EQ(disk->trackCount, 0);
-    EXPECT_EQ(disk->sideCount, 2);
-    EXPECT_EQ(log.currentText(),
-              "x.dmk2 is not a known image type; the types that load are TD0, IMD, DSK, DMK.");
+    EXPECT_EQ(loadImageByType(path, disk, log), expectLoaded) << log.currentText();
+    return log.currentText();
 }
 
-TEST(ImageTypes, SaveKeepsTheDiskForAnUnknownTypeAndSkipsTinyDisks) {
+// Every container of every sample, named as what it is, loads with its own reader and nothing
+// is said about the choice: content never overrides a name that fits.
+TEST(ContentDetection, FilesNamedRightLoadAsTheirTypeSilently) {
+    for (const auto& sample : mkdisk::samples()) {
+        const mkdisk::Disk model = sample.build();
+        svtest::TempDir dir;
+        const std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files{
+            {"a.dmk", mkdisk::writeDmk(model)}, {"a.imd", mkdisk::writeImd(model)},
+            {"a.td0", mkdisk::writeTd0(model)}, {"a.dsk", mkdisk::writeDsk(model)}};
+        for (const auto& [name, bytes] : files) {
+            mkdisk::writeFile(dir.file(name), bytes);
+            const ReaderChoice choice = chooseImageLoader(dir.file(name));
+            EXPECT_EQ(choice.load, findImageLoader(name)) << sample.name << " " << name;
+            EXPECT_EQ(choice.note, "") << sample.name << " " << name;
+        }
+    }
+}
+
+TEST(ContentDetection, RenamedFilesLoadWithTheRightReaderAndSaySo) {
+    svtest::TempDir dir;
+    const mkdisk::Disk model = mkdisk::model2Disk(1, 3);
+    auto disk = makeDiskImage();
+    const std::string imdAsDmk = dir.file("x.dmk");
+    mkdisk::writeFile(imdAsDmk, mkdisk::writeImd(model));
+    EXPECT_EQ(loadLog(imdAsDmk, *disk).rfind(imdAsDmk + " is named as DMK, but its content is IMD (it "
+                                                        "starts with the IMD signature), so it is "
+                                                        "read as IMD.\r\nLoading IMD Image: " + imdAsDmk,
+                                             0),
+              0u);
+    EXPECT_EQ(disk->trackCount, 3);
+
+    const std::string dmkAsTd0 = dir.file("x.td0");
+    mkdisk::writeFile(dmkAsTd0, mkdisk::writeDmk(model));
+    EXPECT_NE(loadLog(dmkAsTd0, *disk).find(" is named as TD0, but its content is DMK (its header "
+                                            "passes the DMK checks), so it is read as DMK.\r\n"
+                                            "Loading DMK Image: "),
+              std::string::npos);
+    EXPECT_EQ(disk->trackCount, 3);
+
+    // A Teledisk file under a name of no known type: its header CRC names it.
+    auto td0 = mkdisk::writeTd0(model);
+    const std::uint16_t crc = telediskCrc(std::span(td0).first(10));
+    td0[10] = static_cast<std::uint8_t>(crc);
+    td0[11] = static_cast<std::uint8_t>(crc >> 8);
+    mkdisk::writeFile(dir.file("x.bin"), td0);
+    EXPECT_NE(loadLog(dir.file("x.bin"), *disk).find(" has no known extension; its content is TD0 "),
+              std::string::npos);
+    mkdisk::writeFile(dir.file("CPM-MII.tdo"), td0);
+    EXPECT_EQ(loadLog(dir.file("CPM-MII.tdo"), *disk).rfind(dir.file("CPM-MII.tdo") +
+                                                            ": the extension TDO is read as TD0.\r\n"
+                                                            "Loading Teledisk Image: ", 0),
+              0u);
+
+    // Two readers' signatures, or none: the name decides, as before.
+    mkdisk::writeFile(dir.file("junk.td0"), {'<', 'h', 't', 'm', 'l', '>'});
+    const std::string junk = loadLog(dir.file("junk.td0"), *disk, false);
+    EXPECT_EQ(junk, "Loading Teledisk Image: " + dir.file("junk.td0") + "\r\n" + dir.file("junk.td0") +
+                        " has a bad header\r\nOperation aborted");
+    mkdisk::writeFile(dir.file("junk.bin"), {'<', 'h', 't', 'm', 'l', '>'});
+    EXPECT_EQ(loadLog(dir.file("junk.bin"), *disk, false),
+              dir.file("junk.bin") + " is not a known image type; the types that load are TD0, IMD, "
+                                     "DSK, DMK, IMG.");
+
+    // The extension's reader refuses, and the content plainly is one other type.
+    auto dmk = mkdisk::writeDmk(model);
+    mkdisk::writeFile(dir.file("y.imd"), std::vector<std::uint8_t>(dmk.begin(), dmk.end()));
+    EXPECT_NE(loadLog(dir.file("y.imd"), *disk).find("its content is DMK"), std::string::npos);
+}
+
+TEST(ContentDetection, RealRenamedFiles) {
+    const fs::path real = svtest::realDisksDir();
+    if (real.empty()) {
+        GTEST_SKIP() << "the shared real-disk folder is absent";
+    }
     svtest::TempDir dir;
     auto disk = makeDiskImage();
-    disk->trackCount = 77;
-    disk->sideCount = 1;
-    TextLog log;
-    log.show("earlier");
-    const std::string path = dir.file("out.txt");
-    EXPECT_EQ(saveImageByType(path, *disk, log), SaveOutcome::UnknownType);
+    fs::copy_file(real / "td0" / "m2-fmg-cpm-2.2.td0", dir.file("CPM-MII.tdo"));
+    EXPECT_NE(loadLog(dir.file("CPM-MII.tdo"), *disk).find("Teledisk image loaded."), std::string::npos);
+    EXPECT_EQ(disk->trackCount, 80);
+    fs::copy_file(real / "imd" / "adc-supersix-cpm22-boot.imd", dir.file("boot.dmk"));
+    EXPECT_NE(loadLog(dir.file("boot.dmk"), *disk).find("its content is IMD"), std::string::npos);
     EXPECT_EQ(disk->trackCount, 77);
-    EXPECT_EQ(log.currentText(), path +
-                                     " was not saved: it is not a type that can be saved; the "
-                                     "types that save are DSK, DMK.");
-    EXPECT_FALSE(std::filesystem::exists(path));
-
-    disk->trackCount = 1;
-    log.show("earlier");
-    EXPECT_EQ(saveImageByType(dir.file("out.dsk"), *disk, log), SaveOutcome::TooFewTracks);
-    EXPECT_EQ(log.currentText(), "earlier");
-    EXPECT_FALSE(std::filesystem::exists(dir.file("out.dsk")));
+    fs::copy_file(real / "td0" / "td215-adv.td0", dir.file("adv.dsk"));
+    EXPECT_NE(loadLog(dir.file("adv.dsk"), *disk).find("its content is TD0"), std::string::npos);
+    EXPECT_EQ(disk->trackCount, 41);
+    fs::copy_file(real / "td0" / "not-a-disk-http404.td0", dir.file("404.td0"));
+    EXPECT_NE(loadLog(dir.file("404.td0"), *disk, false).find("has a bad header"), std::string::npos);
 }
 
 }  // namespace

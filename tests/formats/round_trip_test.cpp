@@ -3,6 +3,7 @@
 
 #include "formats/dmk.h"
 #include "formats/dsk.h"
+#include "app/image_commands.h"
 #include "formats/image_types.h"
 #include "formats/imd.h"
 #include "formats/td0.h"
@@ -45,7 +46,7 @@ constexpr auto kNoIdMark = static_cast<std::uint8_t>(~status::idCrcError);
 
 // Loads `path`, saves it as `out` and loads that again.
 std::unique_ptr<DiskImage> throughFile(const DiskImage& disk, const std::string& out) {
-    TextLog log;
+    TextSink log;
     EXPECT_TRUE(findImageSaver(out)(out, disk, log)) << log.currentText();
     auto again = makeDiskImage();
     findImageLoader(out)(out, *again, log);
@@ -54,6 +55,7 @@ std::unique_ptr<DiskImage> throughFile(const DiskImage& disk, const std::string&
 
 const svtest::WriterUnderTest kDmkWriter{".dmk", saveDmkImage, loadDmkImage, dmkSavePreflight};
 const svtest::WriterUnderTest kDskWriter{".dsk", saveDskImage, loadDskImage, dskSavePreflight};
+const svtest::WriterUnderTest kImdWriter{".imd", saveImdImage, loadImdImage, imdSavePreflight};
 
 TEST(RoundTrip, ImdAndTd0ThroughDmkKeepEverySector) {
     svtest::TempDir dir;
@@ -62,7 +64,7 @@ TEST(RoundTrip, ImdAndTd0ThroughDmkKeepEverySector) {
         mkdisk::writeFile(path, name == "d.imd" ? mkdisk::writeImd(mkdisk::damagedModel2Disk())
                                                 : mkdisk::writeTd0(mkdisk::damagedModel2Disk()));
         auto disk = makeDiskImage();
-        TextLog log;
+        TextSink log;
         ASSERT_TRUE(loadImageByType(path, *disk, log)) << log.currentText();
         const auto dmk = svtest::expectDifferentialRoundTrip(*disk, kDmkWriter, dir.file("a.dmk"));
         ASSERT_NE(dmk, nullptr);
@@ -79,7 +81,7 @@ TEST(RoundTrip, DskToDskAndDmkToDskAndBack) {
     const std::string dsk = dir.file("d.dsk");
     mkdisk::writeFile(dsk, mkdisk::writeDsk(model));
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     loadDskImage(dsk, *disk, log);
     expectSameSectors(*disk, *throughFile(*disk, dir.file("e.dsk")));
 
@@ -107,33 +109,26 @@ TEST(RealDisks, ImdAndTd0ImagesLoad) {
         }
         const std::string copy = tmp.file(entry.path().filename().string());
         fs::copy_file(entry.path(), copy);
-        TextLog log;
+        TextSink log;
         loadImdImage(copy, *disk, log);
         EXPECT_EQ(disk->trackCount, 77) << copy << "\n" << log.currentText();
         EXPECT_EQ(log.currentText().find(" CRC"), std::string::npos) << copy;
         EXPECT_TRUE(fs::exists(tmp.file(entry.path().stem().string() + ".log")));
     }
-    const auto td0 = [&](const std::string& name, TextLog& log) {
+    const auto td0 = [&](const std::string& name, TextSink& log) {
         loadTd0Image((dir / "td0" / name).string(), *disk, log);
     };
-    TextLog log;
+    TextSink log;
     td0("m2-fmg-cpm-2.2.td0", log);
     EXPECT_EQ(disk->trackCount, 80);  // cylinders 77..79 are in the file too
     EXPECT_EQ(disk->track(0, 0).sectorCount, 26);
     EXPECT_EQ(disk->track(0, 79).sectorCount, 15);
     EXPECT_NE(log.currentText().find("Image created: 05 Jan 2001 at 02:24:29pm"), std::string::npos);
-    for (const std::string name : {"td105-norm.td0", "td215-norm.td0"}) {
+    for (const std::string name : {"td105-norm.td0", "td215-norm.td0", "td105-adv.td0", "td215-adv.td0"}) {
         td0(name, log);
         EXPECT_EQ(disk->trackCount, 41) << name;
         EXPECT_EQ(disk->sideCount, 2) << name;
         EXPECT_EQ(disk->track(1, 40).sectorCount, 9) << name;
-    }
-    for (const std::string name : {"td105-adv.td0", "td215-adv.td0"}) {
-        td0(name, log);
-        EXPECT_TRUE(isEmpty(*disk));
-        EXPECT_NE(log.currentText().find("uses Advanced Compression - Cannot ingest\r\nOperation "
-                                         "aborted"),
-                  std::string::npos);
     }
     td0("not-a-disk-http404.td0", log);
     EXPECT_TRUE(isEmpty(*disk));
@@ -156,7 +151,7 @@ TEST(CliMerge, MergesTwoReadsAndSaves) {
     EXPECT_NE(result.out.find("T006 H000 S002 -> Kept (source CRC)\n"), std::string::npos);
     EXPECT_NE(result.out.find(" - Disk Images merged.\nSaving DSK Image: "), std::string::npos);
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     loadDskImage(dir.file("out.dsk"), *disk, log);
     EXPECT_EQ(disk->track(0, 5).sectors[8].data[0], 0x77);
     EXPECT_EQ(disk->track(0, 5).sectors[8].status, 0x03);
@@ -211,11 +206,11 @@ void PrintTo(const DiskSource& source, std::ostream* out) { *out << source.name;
 
 class EveryDiskRoundTrip : public ::testing::TestWithParam<DiskSource> {};
 
-TEST_P(EveryDiskRoundTrip, GivesBackEveryUnreportedSectorThroughDmkAndDsk) {
+TEST_P(EveryDiskRoundTrip, GivesBackEveryUnreportedSectorThroughDmkDskAndImd) {
     const DiskSource& source = GetParam();
     svtest::TempDir dir;
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     if (source.realPath.empty()) {
         const std::string path = dir.file(source.name + ".dmk");
         mkdisk::writeFile(path, mkdisk::writeDmk(mkdisk::findSample(source.name)->build()));
@@ -230,6 +225,7 @@ TEST_P(EveryDiskRoundTrip, GivesBackEveryUnreportedSectorThroughDmkAndDsk) {
 
     svtest::expectDifferentialRoundTrip(*disk, kDmkWriter, dir.file("copy.dmk"));
     svtest::expectDifferentialRoundTrip(*disk, kDskWriter, dir.file("copy.dsk"));
+    svtest::expectDifferentialRoundTrip(*disk, kImdWriter, dir.file("copy.imd"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Disks, EveryDiskRoundTrip, ::testing::ValuesIn(everyDisk()),

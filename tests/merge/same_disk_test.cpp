@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "formats/image_types.h"
+#include "app/image_commands.h"
 #include "merge/sector_merge.h"
 #include "test_util.h"
 
@@ -22,7 +22,7 @@ std::unique_ptr<DiskImage> loadReal(const svtest::TempDir& tmp, const std::strin
     const std::string copy = tmp.file(fs::path(relative).filename().string());
     fs::copy_file(dir / relative, copy, fs::copy_options::overwrite_existing);
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     if (!loadImageByType(copy, *disk, log)) {
         return nullptr;
     }

@@ -106,6 +106,8 @@ private slots:
         QVERIFY2(fields.contains(QStringLiteral("ID: cylinder 12, head 0, record 3, size code 1 "
                                                 "(256 bytes)")),
                  qPrintable(fields));
+        QVERIFY2(fields.contains(QStringLiteral("MFM, data mark FB, status 0x43\n")),
+                 qPrintable(fields));
         QVERIFY2(fields.contains(QStringLiteral("State: data CRC error")), qPrintable(fields));
         const QString dump = control<QPlainTextEdit>(*sector, sectorViewId::text)->toPlainText();
         QCOMPARE(dump.count(QLatin1Char('\n')), 16);  // 256 bytes, 16 a line

@@ -85,6 +85,7 @@ struct Td0Options {
     Td0Encoding encoding = Td0Encoding::Mixed;
     bool emptyComment = false;  // a comment block of length 0
     std::vector<std::uint8_t> created{109, 2, 7, 14, 5, 9};  // year-1900, month-1, day, h, m, s
+    bool advancedLzw = false;  // "td", version 1.1: the body as 12-bit LZW codes, one per byte
 };
 [[nodiscard]] std::vector<std::uint8_t> writeTd0(const Disk& disk, const Td0Options& options = {});
 
@@ -92,6 +93,9 @@ struct DskOptions {
     bool writeProtected = false;
 };
 [[nodiscard]] std::vector<std::uint8_t> writeDsk(const Disk& disk, const DskOptions& options = {});
+
+// The sector data only, track after track, each track's sectors in record order.
+[[nodiscard]] std::vector<std::uint8_t> writeRaw(const Disk& disk);
 
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 

@@ -13,7 +13,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "drives/floppy_driver.h"
+#include "app/floppy_driver_factory.h"
+#include "app/image_commands.h"
 #include "ui/analysis_window.h"
 #include "formats/image_types.h"
 #include "ui/dialog_units.h"
@@ -72,7 +73,7 @@ const sv::AnalysedEntry* chooseEntry(const sv::ui::AnalysisWindow& analysis, QLi
 // The map of a worn disk, and the sector view of its first damaged sector.
 bool saveMapAndSector(const char* worn, const QDir& out) {
     auto disk = sv::makeDiskImage();
-    sv::TextLog log;
+    sv::TextSink log;
     if (!sv::loadImageByType(worn, *disk, log)) {
         std::fprintf(stderr, "cannot load %s\n", worn);
         return false;
