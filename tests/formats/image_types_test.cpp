@@ -43,7 +43,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string loadLog(const std::string& path, DiskImage& disk, bool expectLoaded = true) {
-    TextLog log;
+    TextSink log;
     EXPECT_EQ(loadImageByType(path, disk, log), expectLoaded) << log.currentText();
     return log.currentText();
 }

@@ -22,7 +22,7 @@ struct Saved {
 };
 
 Saved encode(const DiskImage& disk) {
-    TextLog log;
+    TextSink log;
     LogEditor text(log, "Saving IMD Image: x.imd");
     Saved saved{encodeImd(disk, text, "01/02/2003 04:05:06"), {}};
     saved.log = log.currentText();
@@ -119,7 +119,7 @@ TEST(ImdWriter, SaysWhatItCannotHold) {
               "0); left out.\r\n"
               "T076 H0 S26");
     auto again = makeDiskImage();
-    TextLog log;
+    TextSink log;
     loadImdBytes(saved.file, "x.imd", *again, log);
     expectKept(*disk, *again, "damaged");
 }
@@ -127,7 +127,7 @@ TEST(ImdWriter, SaysWhatItCannotHold) {
 TEST(ImdWriter, SavedByExtensionAndAtomically) {
     svtest::TempDir dir;
     const auto disk = svtest::decodeDmkDisk(mkdisk::model2Disk(1)).disk;
-    TextLog log;
+    TextSink log;
     EXPECT_EQ(saveImageByType(dir.file("a.IMD"), *disk, log), SaveOutcome::Saved);
     EXPECT_EQ(log.currentText().substr(log.currentText().size() - 30), "T076 H0 S26 - IMD image saved.");
     const auto file = svtest::readFile(dir.file("a.IMD"));

@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 
 svtest::Loaded loadRaw(const std::vector<std::uint8_t>& bytes, const RawGeometry* geometry = nullptr) {
     svtest::Loaded out;
-    TextLog log;
+    TextSink log;
     loadRawBytes(bytes, "d.img", geometry, *out.disk, log);
     out.log = log.currentText();
     return out;
@@ -123,7 +123,7 @@ TEST(RawWriter, SamplesRoundTripOrAreRefusedNamingATrack) {
     int written = 0;
     for (const auto& sample : mkdisk::samples()) {
         const auto disk = svtest::decodeDmkDisk(sample.build()).disk;
-        TextLog log;
+        TextSink log;
         LogEditor text(log, "Saving Raw Image: x.img");
         std::string reason;
         const auto geometry = rawGeometryOf(*disk, reason);
@@ -162,7 +162,7 @@ TEST(RawWriter, SamplesRoundTripOrAreRefusedNamingATrack) {
     }
     EXPECT_GE(written, 10);
 
-    TextLog log;
+    TextSink log;
     LogEditor text(log, "Saving Raw Image: x.img");
     EXPECT_FALSE(encodeRaw(*svtest::decodeDmkDisk(mkdisk::damagedModel2Disk()).disk, text).has_value());
     EXPECT_EQ(log.currentText(), "Saving Raw Image: x.img\r\nA raw image cannot hold this disk: "
@@ -176,7 +176,7 @@ TEST(RawWriter, SaysWhatItCannotMarkAndKeepsTheOldFileWhenRefused) {
     model.find(2, 0, 5)->badDataCrc = true;
     model.find(4, 0, 9)->mark = 0xF8;
     const auto disk = svtest::decodeDmkDisk(model).disk;
-    TextLog log;
+    TextSink log;
     ASSERT_TRUE(saveRawImage(dir.file("a.img"), *disk, log));
     EXPECT_EQ(log.currentText(),
               "Saving Raw Image: " + dir.file("a.img") +
@@ -200,7 +200,7 @@ TEST(RawReader, RealUcsdImageNamedDskLoadsAsRaw) {
     const std::string copy = tmp.file("ucsd-iv-1.dsk");
     fs::copy_file(dir / "raw" / "z80pack-ucsd-iv-1.dsk", copy);
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     ASSERT_TRUE(loadImageByType(copy, *disk, log)) << log.currentText();
     EXPECT_EQ(log.currentText().rfind(copy + " is named as DSK, but its content is raw (its size is "
                                              "that of a raw layout), so it is read as raw.\r\n"
