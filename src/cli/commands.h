@@ -20,5 +20,7 @@ void addExtractCommand(CLI::App& app, int& exitCode);
 void addReadCommand(CLI::App& app, int& exitCode);
 void addDrivesCommand(CLI::App& app, int& exitCode);
 void addMergeCommand(CLI::App& app, int& exitCode);
+void addInfoCommand(CLI::App& app, int& exitCode);
+void addMapCommand(CLI::App& app, int& exitCode);
 
 }  // namespace sv::cli

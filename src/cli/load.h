@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "cli/cli_log.h"
 #include "core/disk_image.h"
 #include "core/operation_log.h"
 

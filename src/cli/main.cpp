@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
     sv::cli::addReadCommand(app, exitCode);
     sv::cli::addDrivesCommand(app, exitCode);
     sv::cli::addMergeCommand(app, exitCode);
+    sv::cli::addInfoCommand(app, exitCode);
+    sv::cli::addMapCommand(app, exitCode);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

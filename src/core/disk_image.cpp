@@ -155,9 +155,12 @@ int findSectorSlot(const DiskImage& disk, int cylinder, int side, int record) {
         return -1;
     }
     const TrackRecord& track = disk.track(side, cylinder);
+    return lastSlotOfRecord(track, record);
+}
+
+int lastSlotOfRecord(const TrackRecord& track, int record) {
     int found = -1;
-    const int count = std::min<int>(track.sectorCount, kMaxSectorsPerTrack);
-    for (int slot = 0; slot < count; ++slot) {
+    for (int slot = 0; slot < std::min<int>(track.sectorCount, kMaxSectorsPerTrack); ++slot) {
         if (track.sectors[slot].record == record) {
             found = slot;
         }

@@ -139,6 +139,9 @@ void setSectorData(SectorEntry& entry, std::span<const std::uint8_t> bytes);
 
 // The slot (0-based) readSectorData takes for (cylinder, side, record), or -1 when none matches.
 [[nodiscard]] int findSectorSlot(const DiskImage& disk, int cylinder, int side, int record);
+// The 0-based slot of the last sector of the track with that record, or -1: the one sector a
+// lookup by record finds.
+[[nodiscard]] int lastSlotOfRecord(const TrackRecord& track, int record);
 
 // The last slot of the track whose record matches wins; status, cylinder and head are not
 // compared. When nothing matches the buffer is left exactly as it was. Returns whether a slot

@@ -15,6 +15,13 @@ public:
     virtual ~OperationLog() = default;
     virtual void show(const std::string& text) = 0;
     [[nodiscard]] virtual std::string currentText() const = 0;
+    // Where a long operation is, for a front end that draws a bar: track `track` (1-based) of
+    // `trackTotal`, on the sector `sector` names. The text is not touched.
+    virtual void progress(int track, int trackTotal, std::string_view sector) {
+        (void)track;
+        (void)trackTotal;
+        (void)sector;
+    }
 };
 
 // A sink that keeps the text it was last shown: for tests, and the base of the front ends' logs.

@@ -43,6 +43,17 @@ std::string_view sectorHealthName(SectorHealth health) {
     return "good";
 }
 
+std::string_view sectorHealthLabel(SectorHealth health) {
+    switch (health) {
+    case SectorHealth::Good: return "good";
+    case SectorHealth::Deleted: return "deleted";
+    case SectorHealth::DataCrcError: return "data CRC error";
+    case SectorHealth::NoData: return "no data";
+    case SectorHealth::BadId: return "bad ID";
+    }
+    return "good";
+}
+
 std::vector<SectorName> damagedSectors(const DiskImage& disk) {
     std::vector<SectorName> damaged;
     const HeldGeometry held = heldGeometry(disk);

@@ -34,6 +34,8 @@ enum class SectorHealth : std::uint8_t {
 
 // The names scripts see: "good", "deleted", "dataCrcError", "noData", "badId".
 [[nodiscard]] std::string_view sectorHealthName(SectorHealth health);
+// The words people read: "good", "deleted", "data CRC error", "no data", "bad ID".
+[[nodiscard]] std::string_view sectorHealthLabel(SectorHealth health);
 
 // A sector as summaries name it: its ID's cylinder and head, and its record.
 struct SectorName {

@@ -12,6 +12,8 @@ namespace sv {
 namespace {
 
 constexpr int kProbeCylinder = 6;
+// The progress bar's length until a longer disk proves it wrong.
+constexpr int kModelIITracks = 77;
 constexpr int kCrcRetries = 5;
 constexpr int kMaxSizeCode = 7;  // 16 KB, the largest sector a controller can transfer
 constexpr std::uint16_t kTrackLength500Kbps = 10560;
@@ -105,8 +107,8 @@ std::string trackSideField(int t, int s) { return shortSectorField(t, s, 0).subs
 
 class DiskReader {
 public:
-    DiskReader(DiskImage& disk, FloppyDrive& drive, LogEditor& log)
-        : disk_(disk), drive_(drive), log_(log) {}
+    DiskReader(DiskImage& disk, FloppyDrive& drive, LogEditor& log, OperationLog& progress)
+        : disk_(disk), drive_(drive), log_(log), progress_(progress) {}
 
     // Reads tracks until the last side of one has no IDs, or 80 tracks.
     void readTracks(int step, std::uint8_t rateCode) {
@@ -223,6 +225,8 @@ private:
         setSectorData(*entry, std::span<const std::uint8_t>(
                                   working_.data(), std::min<std::size_t>(wanted, kSectorDataBytes)));
         log_.setField(shortSectorField(entry->cylinder, entry->head, entry->record));
+        progress_.progress(t + 1, std::max(kModelIITracks, t + 1),
+                           shortSectorField(entry->cylinder, entry->head, entry->record));
         setDataState(disk_, side, t, disk_.track(side, t).sectorCount - 1,
                      dataStateOf({.noDataField = result.outcome == ReadOutcome::Failed &&
                                                  result.bytesReturned == 0,
@@ -247,6 +251,7 @@ private:
     DiskImage& disk_;
     FloppyDrive& drive_;
     LogEditor& log_;
+    OperationLog& progress_;
     std::vector<std::uint8_t> transfer_ = std::vector<std::uint8_t>(kSectorDataBytes);
     std::array<std::uint8_t, kSectorDataBytes> working_{};
     ReadTally tally_;
@@ -305,7 +310,7 @@ void readPhysicalDisk(std::string_view drive, DiskImage& disk, FloppyDriver& dri
               (doubleSided ? "Double-" : "Single-") + "Sided. ");
 
     text.openField(shortSectorField(0, 0, 0), false);
-    DiskReader reader(disk, *floppy, text);
+    DiskReader reader(disk, *floppy, text, log);
     reader.readTracks(singleStepped ? 1 : 2, probe->rate);
     floppy.reset();
     noteOutsideGeometry(text, disk);

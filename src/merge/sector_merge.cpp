@@ -35,17 +35,6 @@ std::string problemText(std::uint8_t status, DataState state) {
     return {};
 }
 
-// The last slot of the source track with the record; -1 when none.
-int lastMatch(const TrackRecord& from, std::uint8_t record) {
-    int match = -1;
-    for (int j = 0; j < std::min<int>(from.sectorCount, kMaxSectorsPerTrack); ++j) {
-        if (from.sectors[j].record == record) {
-            match = j;
-        }
-    }
-    return match;
-}
-
 bool allOneValue(const SectorEntry& entry) {
     const std::size_t length = std::min<std::size_t>(entry.lengthBytes(), kSectorDataBytes);
     const auto end = entry.data.begin() + static_cast<std::ptrdiff_t>(length);
@@ -104,15 +93,14 @@ int SameDiskCheck::equalPercent() const {
 
 SameDiskCheck checkSameDisk(const DiskImage& target, const DiskImage& source) {
     SameDiskCheck check;
-    const int cylinders = std::min<int>(target.trackCount, kMaxCylinders);
-    const int sides = std::min<int>(target.sideCount, kMaxSides);
-    for (int c = 0; c < cylinders; ++c) {
-        for (int s = 0; s < sides; ++s) {
+    const HeldGeometry held = heldGeometry(target);
+    for (int c = 0; c < std::min(held.cylinders, kMaxCylinders); ++c) {
+        for (int s = 0; s < std::min(held.sides, kMaxSides); ++s) {
             const TrackRecord& track = target.track(s, c);
             const TrackRecord& from = source.track(s, c);
             for (int i = 0; i < std::min<int>(track.sectorCount, kMaxSectorsPerTrack); ++i) {
                 const SectorEntry& entry = track.sectors[i];
-                const int j = lastMatch(from, entry.record);
+                const int j = lastSlotOfRecord(from, entry.record);
                 if (j < 0 || !sameId(entry, from.sectors[j]) ||
                     isDamaged(sectorHealth(target, s, c, i)) ||
                     isDamaged(sectorHealth(source, s, c, j)) || allOneValue(entry) ||
@@ -155,12 +143,14 @@ MergeResult mergeImages(DiskImage& target, const DiskImage& source, OperationLog
             const TrackRecord& from = source.track(s, c);
             for (int i = 0; i < std::min<int>(track.sectorCount, kMaxSectorsPerTrack); ++i) {
                 SectorEntry& entry = track.sectors[i];
-                const int matchSlot = lastMatch(from, entry.record);
+                const int matchSlot = lastSlotOfRecord(from, entry.record);
                 const SectorEntry* match = matchSlot < 0 ? nullptr : &from.sectors[matchSlot];
                 const DataState sourceState = dataState(source, s, c, matchSlot);
                 const MergeOutcome outcome =
                     decideMerge(c, s, entry, match, dataState(target, s, c, i), sourceState);
                 text.setField(sectorField(entry.cylinder, entry.head, entry.record));
+                log.progress(c + 1, cylinders,
+                             shortSectorField(entry.cylinder, entry.head, entry.record));
                 if (outcome == MergeOutcome::NoMatch) {
                     continue;
                 }

@@ -46,7 +46,7 @@ struct SameDiskCheck {
     [[nodiscard]] int equalPercent() const;
 };
 
-// Pairs sectors as the merge does, over the target's geometry.
+// Pairs sectors as the merge does, over the target's geometry as held.
 [[nodiscard]] SameDiskCheck checkSameDisk(const DiskImage& target, const DiskImage& source);
 
 struct MergeResult {

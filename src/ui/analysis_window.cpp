@@ -71,6 +71,9 @@ AnalysisWindow::AnalysisWindow(const DiskImage& disk, OperationLog& log,
     connect(list_, &QListWidget::itemDoubleClicked, this, [this](const QListWidgetItem* item) {
         openViewer(entryOfRow(item->data(kRowRole).toInt()));
     });
+    connect(list_, &QListWidget::currentItemChanged, this, [this](const QListWidgetItem* item) {
+        emit fileSelected(item == nullptr ? nullptr : entryOfRow(item->data(kRowRole).toInt()));
+    });
     // A double-click beside the lines opens the viewer with no file, as on an empty list.
     list_->viewport()->installEventFilter(this);
     connect(findControl<QPushButton>(*this, analysisId::exit), &QPushButton::clicked, this,

@@ -35,6 +35,10 @@ public:
     // The listed file a list line stands for, or nullptr.
     [[nodiscard]] const AnalysedEntry* entryOfRow(int row) const;
 
+signals:
+    // The line chosen in the list changed; nullptr when none is.
+    void fileSelected(const sv::AnalysedEntry* entry);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

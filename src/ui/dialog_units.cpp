@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 
 #include <cstdlib>
@@ -102,6 +103,13 @@ QWidget* createControl(QDialog& dialog, const ControlLayout& spec) {
         pane->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         pane->setUndoRedoEnabled(false);
         return pane;
+    }
+    case ControlKind::ProgressBar: {
+        auto* bar = new QProgressBar(&dialog);
+        bar->setTextVisible(true);
+        bar->setAlignment(Qt::AlignCenter);
+        bar->hide();
+        return bar;
     }
     case ControlKind::TextView: {
         auto* view = new QPlainTextEdit(caption, &dialog);

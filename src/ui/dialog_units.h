@@ -23,6 +23,7 @@ enum class ControlKind {
     GroupBox,  // a frame with its caption at the top left; never takes a click
     LogPane,   // read-only, scrolling, multi-line
     TextView,  // editable multi-line text, both scroll bars
+    ProgressBar,  // hidden until an operation reports progress
 };
 
 struct ControlLayout {

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QStringList>
 
 namespace sv::ui {
@@ -26,6 +27,11 @@ QString matchingPattern(const QString& pattern) {
 QString nameFilter(const DialogFilter& filter) {
     return filter.description + QStringLiteral(" (") + matchingPattern(filter.pattern) +
            QLatin1Char(')');
+}
+
+bool QtFileDialogProvider::confirm(QWidget* owner, const QString& title, const QString& question) {
+    return QMessageBox::question(owner, title, question, QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
 }
 
 FileDialogAnswer QtFileDialogProvider::choose(QWidget* owner, const FileDialogRequest& request) {

@@ -33,12 +33,15 @@ class FileDialogProvider {
 public:
     virtual ~FileDialogProvider() = default;
     virtual FileDialogAnswer choose(QWidget* owner, const FileDialogRequest& request) = 0;
+    // A yes-or-no question; true for yes. The answer "no" is the safe one.
+    virtual bool confirm(QWidget* owner, const QString& title, const QString& question) = 0;
 };
 
 // Qt's own file dialog. Open requires an existing file; Save asks before overwriting one.
 class QtFileDialogProvider : public FileDialogProvider {
 public:
     FileDialogAnswer choose(QWidget* owner, const FileDialogRequest& request) override;
+    bool confirm(QWidget* owner, const QString& title, const QString& question) override;
 };
 
 // The pattern as the dialog matches it on a file system that tells case: "*.DMK" also matches

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QEvent>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QScrollBar>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include "core/text.h"
 
 namespace sv::ui {
@@ -34,6 +36,31 @@ void LogPane::endOperation() {
     if (!painted_) {
         paint();
     }
+    if (!bar_.isNull()) {
+        bar_->hide();
+    }
+}
+
+void LogPane::setProgressBar(QProgressBar* bar) {
+    bar_ = bar;
+    if (!bar_.isNull()) {
+        bar_->hide();
+    }
+}
+
+void LogPane::progress(int track, int trackTotal, std::string_view sector) {
+    if (bar_.isNull() || !running_) {
+        return;
+    }
+    bar_->setRange(0, std::max(trackTotal, 1));
+    bar_->setFormat(QStringLiteral("Track %1 of %2, %3")
+                        .arg(track)
+                        .arg(trackTotal)
+                        .arg(QString::fromLatin1(sector.data(), static_cast<qsizetype>(sector.size()))));
+    bar_->setValue(std::clamp(track, 0, std::max(trackTotal, 1)));
+    if (bar_->isHidden()) {
+        bar_->show();
+    }
 }
 
 void LogPane::paint() {
@@ -58,6 +85,9 @@ void LogPane::paint() {
         // The operation holds the one thread; let the window paint and stay alive meanwhile.
         // User input reaching it now is swallowed by the InputBlocker.
         pane_->repaint();
+        if (!bar_.isNull() && bar_->isVisible()) {
+            bar_->repaint();
+        }
         QApplication::processEvents();
     }
 }

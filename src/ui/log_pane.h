@@ -9,6 +9,7 @@
 #include "core/operation_log.h"
 
 class QPlainTextEdit;
+class QProgressBar;
 
 namespace sv::ui {
 
@@ -24,6 +25,10 @@ public:
 
     void show(const std::string& text) override;
     [[nodiscard]] std::string currentText() const override { return text_; }
+    // Shown from an operation's first progress report to its end ("Track 13 of 77, T012 H0
+    // S07"), repainted with the pane.
+    void progress(int track, int trackTotal, std::string_view sector) override;
+    void setProgressBar(QProgressBar* bar);
 
     void beginOperation();
     void endOperation();
@@ -36,6 +41,7 @@ private:
     void paint();
 
     QPointer<QPlainTextEdit> pane_;
+    QPointer<QProgressBar> bar_;
     std::string text_;
     bool painted_ = true;
     bool running_ = false;

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 
@@ -16,6 +17,8 @@
 #include "app/image_commands.h"
 #include "drives/drive_discovery.h"
 #include "drives/floppy_driver.h"
+#include "survey/file_sectors.h"
+#include "ui/disk_map.h"
 #include "ui/file_dialogs.h"
 #include "ui/file_selection.h"
 
@@ -46,6 +49,9 @@ constexpr std::array kMainControls{
     ControlLayout{mainId::writeDriveList, ControlKind::ListBox, "", 55, 120, 56, 15},
     ControlLayout{mainId::writeCatweasel, ControlKind::PushButton, "Catweasel", 115, 120, 40, 15},
     ControlLayout{mainId::diskDirectory, ControlKind::PushButton, "Disk Directory", 130, 65, 65, 15},
+    // Added in the free space: beside Disk Directory, and between the version and Exit.
+    ControlLayout{mainId::diskMap, ControlKind::PushButton, "Disk Map", 200, 65, 58, 15},
+    ControlLayout{mainId::progress, ControlKind::ProgressBar, "", 60, 297, 145, 11},
 };
 
 }  // namespace
@@ -58,6 +64,7 @@ MainWindow::MainWindow(Disks& disks, FileDialogProvider& dialogs, FloppyDriver& 
     buildDialog(*this, kMainDialog, kMainControls);
     log_ = std::make_unique<LogPane>(findControl<QPlainTextEdit>(*this, mainId::log),
                                      "Description");
+    log_->setProgressBar(findControl<QProgressBar>(*this, mainId::progress));
 
     auto onClick = [this](int id, void (MainWindow::*command)()) {
         connect(findControl<QPushButton>(*this, id), &QPushButton::clicked, this, command);
@@ -67,6 +74,7 @@ MainWindow::MainWindow(Disks& disks, FileDialogProvider& dialogs, FloppyDriver& 
     onClick(mainId::save, &MainWindow::save);
     onClick(mainId::read, &MainWindow::read);
     onClick(mainId::diskDirectory, &MainWindow::openDiskDirectory);
+    onClick(mainId::diskMap, &MainWindow::openDiskMap);
     connect(findControl<QPushButton>(*this, mainId::exit), &QPushButton::clicked, this,
             [this] { done(0); });
     // Write and the two Catweasel buttons have no action.
@@ -144,18 +152,33 @@ void MainWindow::load() {
     if (path.empty()) {
         return;
     }
-    OperationScope operation(*log_);
-    loadImageByType(path, *disks_.current, *log_);
+    {
+        OperationScope operation(*log_);
+        loadImageByType(path, *disks_.current, *log_);
+    }
+    diskChanged();
 }
 
 void MainWindow::mergeImages() {
     const std::string path = chooseMergePath(this, dialogs_, {loadPathBox(), savePathBox()});
-    OperationScope operation(*log_);
-    if (path.empty()) {
-        LogEditor(*log_, "Nothing was merged: no file was chosen.");
-        return;
+    MergeCommandOutcome outcome = MergeCommandOutcome::NoTarget;
+    {
+        OperationScope operation(*log_);
+        if (path.empty()) {
+            LogEditor(*log_, "Nothing was merged: no file was chosen.");
+            return;
+        }
+        outcome = runMergeCommand(path, *disks_.current, *disks_.mergeSource, *log_, *log_);
     }
-    (void)runMergeCommand(path, *disks_.current, *disks_.mergeSource, *log_, *log_);
+    if (outcome == MergeCommandOutcome::Refused &&
+        dialogs_.confirm(this, QStringLiteral("Merge Images"),
+                         QStringLiteral("The two images look like two different disks: few of "
+                                        "the sectors they both hold well are alike.\n\nMerge "
+                                        "them all the same?"))) {
+        OperationScope operation(*log_);
+        (void)sv::mergeImages(*disks_.current, *disks_.mergeSource, *log_, DifferentDisks::Merge);
+    }
+    diskChanged();
 }
 
 void MainWindow::save() {
@@ -174,14 +197,43 @@ void MainWindow::save() {
 }
 
 void MainWindow::read() {
-    OperationScope operation(*log_);
-    // Drive A whatever the drive list shows: only drive A is offered for reading.
-    (void)runReadCommand("A:", *disks_.current, driver_, *log_);
+    {
+        OperationScope operation(*log_);
+        // Drive A whatever the drive list shows: only drive A is offered for reading.
+        (void)runReadCommand("A:", *disks_.current, driver_, *log_);
+    }
+    diskChanged();
 }
 
 void MainWindow::openDiskDirectory() {
     AnalysisWindow analysis(*disks_.current, *log_, dialogs_);
+    // With the map open, the file chosen in the list is lit on it.
+    connect(&analysis, &AnalysisWindow::fileSelected, this, [this](const AnalysedEntry* entry) {
+        if (diskMap_ != nullptr) {
+            diskMap_->setHighlight(entry == nullptr ? std::vector<SectorPlace>{}
+                                                    : fileSectorPlaces(*disks_.current, *entry));
+        }
+    });
     analysis.exec();
+    if (diskMap_ != nullptr) {
+        diskMap_->setHighlight({});
+    }
+}
+
+void MainWindow::openDiskMap() {
+    if (diskMap_ == nullptr) {
+        diskMap_ = new DiskMapWindow(*disks_.current, this);
+        diskMap_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    diskMap_->show();
+    diskMap_->raise();
+    diskMap_->activateWindow();
+}
+
+void MainWindow::diskChanged() {
+    if (diskMap_ != nullptr) {
+        diskMap_->refresh();
+    }
 }
 
 }  // namespace sv::ui

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 #include <memory>
 #include <string>
 
 #include "core/disk_image.h"
+#include "ui/disk_map.h"
 #include "ui/log_pane.h"
 
 class QLineEdit;
@@ -40,6 +42,8 @@ inline constexpr int write = 1022;
 inline constexpr int writeDriveList = 1023;
 inline constexpr int writeCatweasel = 1024;
 inline constexpr int diskDirectory = 1025;
+inline constexpr int diskMap = 1040;
+inline constexpr int progress = 1041;
 }  // namespace mainId
 
 inline constexpr const char* kVersionText = "v1.0.15.252";
@@ -63,6 +67,8 @@ public:
 
     [[nodiscard]] LogPane& log() { return *log_; }
     [[nodiscard]] Disks& disks() { return disks_; }
+    // The disk map, while it is open.
+    [[nodiscard]] DiskMapWindow* diskMap() const { return diskMap_; }
 
     // Shows and enables, or disables and hides, a control of this window.
     void showControl(int id);
@@ -82,6 +88,9 @@ private:
     void save();
     void read();
     void openDiskDirectory();
+    void openDiskMap();
+    // The disk changed: an open map shows it anew.
+    void diskChanged();
 
     [[nodiscard]] QLineEdit* loadPathBox() const;
     [[nodiscard]] QLineEdit* savePathBox() const;
@@ -90,6 +99,7 @@ private:
     FileDialogProvider& dialogs_;
     FloppyDriver& driver_;
     std::unique_ptr<LogPane> log_;
+    QPointer<DiskMapWindow> diskMap_;
 };
 
 }  // namespace sv::ui

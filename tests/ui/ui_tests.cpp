@@ -23,6 +23,10 @@ std::shared_ptr<sv::DiskImage> toDiskImage(const mkdisk::Disk& model) {
                     ((sector.mark - 0xF8) & 3) | (sector.badDataCrc ? sv::status::dataCrcError : 0) |
                     (sector.badIdCrc ? sv::status::idCrcError : 0));
                 sv::setSectorData(*slot, mkdisk::sectorBytes(sector));
+                if (sector.noDataField) {
+                    sv::setDataState(*disk, side, cylinder, disk->track(side, cylinder).sectorCount - 1,
+                                     sv::DataState::NoDataField);
+                }
             }
         }
     }

@@ -54,9 +54,17 @@ public:
     void answer(const QString& path, int filterIndex = 0) {
         answers.push_back({path, filterIndex});
     }
+    bool confirm(QWidget* owner, const QString& title, const QString& question) override {
+        (void)owner;
+        (void)title;
+        questions.push_back(question);
+        return confirmAnswer;
+    }
 
     std::deque<sv::ui::FileDialogAnswer> answers;
     std::vector<sv::ui::FileDialogRequest> requests;
+    bool confirmAnswer = false;
+    std::vector<QString> questions;
 };
 
 // The generator's disk model copied slot by slot into a store, for the simulated drive.

@@ -30,6 +30,10 @@ const std::array kSamples{
            damagedModel2Disk},
     Sample{"trsdos", "Model II TRSDOS 2.0: BASIC in both forms, DOCUMENT/CTL, multi-extent files",
            trsdosSampleDisk},
+    Sample{"trsdos-damaged",
+           "The TRSDOS sample as a worn disk: CRC errors in two files, a bad ID, a deleted "
+           "sector, an ID without data, a missing record",
+           damagedTrsdosDisk},
     Sample{"hsds", "Racet HSDS on Model II TRSDOS: the TRSDOS sample with the HSDS mark",
            hsdsSampleDisk},
     Sample{"lsdos", "Model II LS-DOS 6.3, two sides: files crossing to side 1", lsdosSampleDisk},
@@ -66,6 +70,18 @@ Disk damagedModel2Disk() {
     Sector duplicate = *disk.find(5, 0, 7);
     duplicate.data.assign(256, 0x42);
     disk.at(5, 0).sectors.push_back(duplicate);
+    return disk;
+}
+
+Disk damagedTrsdosDisk() {
+    Disk disk = trsdosSampleDisk();
+    disk.find(12, 0, 3)->badDataCrc = true;   // inside PAYROLL/BAS
+    disk.find(20, 0, 5)->badDataCrc = true;   // inside LEDGER/DAT
+    disk.find(20, 0, 6)->badIdCrc = true;
+    disk.find(40, 0, 2)->mark = 0xF8;
+    disk.find(50, 0, 10)->noDataField = true;
+    auto& sectors = disk.at(60, 0).sectors;
+    sectors.erase(sectors.begin() + 7);       // record 8 never found
     return disk;
 }
 

@@ -21,4 +21,8 @@ struct Sample {
 // sector, a duplicate record and an FM sector stored with single bytes.
 [[nodiscard]] Disk damagedModel2Disk();
 
+// The TRSDOS sample as a worn disk: data CRC errors inside two files, a bad ID, a deleted
+// sector, an ID without its data field, and a record missing from a track.
+[[nodiscard]] Disk damagedTrsdosDisk();
+
 }  // namespace mkdisk

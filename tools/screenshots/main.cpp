@@ -1,7 +1,8 @@
-// sectorvane-screenshots DISK OUTDIR: loads DISK in the main window as a user would, opens the
-// analysis window and the file viewer on one of its files, and saves a picture of each window
-// (main.png, analysis.png, viewer.png) for the README. Run it under a display (scripts/screenshots
-// starts Xvfb).
+// sectorvane-screenshots DISK OUTDIR [WORN]: loads DISK in the main window as a user would, opens
+// the analysis window and the file viewer on one of its files, and saves a picture of each window
+// (main.png, analysis.png, viewer.png) for the README; given WORN, a damaged disk, also the disk
+// map of it and the sector view of its first damaged sector (map.png, sector.png). Run it under a
+// display (scripts/screenshots starts Xvfb).
 #include <QApplication>
 #include <QDir>
 #include <QListWidget>
@@ -13,8 +14,11 @@
 #include <memory>
 
 #include "app/floppy_driver_factory.h"
+#include "app/image_commands.h"
 #include "ui/analysis_window.h"
+#include "formats/image_types.h"
 #include "ui/dialog_units.h"
+#include "ui/disk_map.h"
 #include "ui/file_dialogs.h"
 #include "ui/file_viewer.h"
 #include "ui/main_window.h"
@@ -28,6 +32,7 @@ public:
     sv::ui::FileDialogAnswer choose(QWidget*, const sv::ui::FileDialogRequest&) override {
         return {std::exchange(path_, QString()), 0};
     }
+    bool confirm(QWidget*, const QString&, const QString&) override { return false; }
 
 private:
     QString path_;
@@ -65,12 +70,39 @@ const sv::AnalysedEntry* chooseEntry(const sv::ui::AnalysisWindow& analysis, QLi
     return analysis.entryOfRow(list.item(0)->data(Qt::UserRole).toInt());
 }
 
+// The map of a worn disk, and the sector view of its first damaged sector.
+bool saveMapAndSector(const char* worn, const QDir& out) {
+    auto disk = sv::makeDiskImage();
+    sv::TextSink log;
+    if (!sv::loadImageByType(worn, *disk, log)) {
+        std::fprintf(stderr, "cannot load %s\n", worn);
+        return false;
+    }
+    sv::ui::DiskMapWindow map(*disk);
+    map.resize(760, 700);
+    if (!save(map, out, "map.png")) {
+        return false;
+    }
+    for (const sv::TrackSurvey& track : map.survey().tracks) {
+        for (std::size_t column = 0; column < track.sectors.size(); ++column) {
+            if (sv::isDamaged(track.sectors[column].health)) {
+                const QPoint centre =
+                    map.view().cellRect(track.cylinder, track.side, static_cast<int>(column)).center();
+                QTest::mouseClick(&map.view(), Qt::LeftButton, {}, centre);
+                return map.sectorView() != nullptr && save(*map.sectorView(), out, "sector.png");
+            }
+        }
+    }
+    std::fprintf(stderr, "%s has no damaged sector\n", worn);
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: sectorvane-screenshots DISK OUTDIR\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: sectorvane-screenshots DISK OUTDIR [WORN]\n");
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[2]));
@@ -94,5 +126,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     sv::ui::FileViewer viewer(entry, dialogs);
-    return save(viewer, out, "viewer.png") ? 0 : 1;
+    if (!save(viewer, out, "viewer.png")) {
+        return 1;
+    }
+    return argc == 3 || saveMapAndSector(argv[3], out) ? 0 : 1;
 }
