@@ -5,7 +5,9 @@
 
 #include "formats/dmk.h"
 #include "formats/dsk.h"
+#include "formats/hfe.h"
 #include "formats/imd.h"
+#include "formats/scp.h"
 #include "formats/td0.h"
 
 namespace sv {
@@ -27,10 +29,13 @@ constexpr std::array kLoaders{
     LoaderRow{"IMD", loadImdImage},
     LoaderRow{"DSK", loadDskImage},
     LoaderRow{"DMK", loadDmkImage},
+    LoaderRow{"HFE", loadHfeImage},
+    LoaderRow{"SCP", loadScpImage},
 };
 constexpr std::array kSavers{
     SaverRow{"DSK", saveDskImage},
     SaverRow{"DMK", saveDmkImage},
+    SaverRow{"HFE", saveHfeImage},
 };
 
 template <typename Rows>
@@ -53,16 +58,18 @@ FileFilter filterFor(std::string_view key) {
 
 struct FilterOrder {
     std::string_view extension;
-    std::array<std::string_view, 5> keys;
+    std::array<std::string_view, 7> keys;
 };
 
 constexpr std::array kLoadFilterOrders{
-    FilterOrder{"DMK", {"DMK", "IMD", "TD0", "DSK", "All"}},
-    FilterOrder{"IMD", {"IMD", "DMK", "TD0", "DSK", "All"}},
-    FilterOrder{"TD0", {"TD0", "DMK", "IMD", "DSK", "All"}},
-    FilterOrder{"DSK", {"DSK", "DMK", "IMD", "TD0", "All"}},
+    FilterOrder{"DMK", {"DMK", "IMD", "TD0", "DSK", "HFE", "SCP", "All"}},
+    FilterOrder{"IMD", {"IMD", "DMK", "TD0", "DSK", "HFE", "SCP", "All"}},
+    FilterOrder{"TD0", {"TD0", "DMK", "IMD", "DSK", "HFE", "SCP", "All"}},
+    FilterOrder{"DSK", {"DSK", "DMK", "IMD", "TD0", "HFE", "SCP", "All"}},
+    FilterOrder{"HFE", {"HFE", "DMK", "IMD", "TD0", "DSK", "SCP", "All"}},
+    FilterOrder{"SCP", {"SCP", "DMK", "IMD", "TD0", "DSK", "HFE", "All"}},
 };
-constexpr std::array<std::string_view, 5> kOtherLoadFilterOrder{"All", "DMK", "IMD", "TD0", "DSK"};
+constexpr std::array<std::string_view, 7> kOtherLoadFilterOrder{"All", "DMK", "IMD", "TD0", "DSK", "HFE", "SCP"};
 
 }  // namespace
 
@@ -100,7 +107,7 @@ std::string savableTypes() { return joinExtensions(kSavers); }
 FilterChoice loadFilterChoice(std::string_view loadPathBox) {
     const std::string ext = imageExtension(loadPathBox);
     FilterChoice choice{{}, "*"};
-    const std::array<std::string_view, 5>* keys = &kOtherLoadFilterOrder;
+    const std::array<std::string_view, 7>* keys = &kOtherLoadFilterOrder;
     for (const auto& order : kLoadFilterOrders) {
         if (order.extension == ext) {
             keys = &order.keys;
@@ -114,7 +121,7 @@ FilterChoice loadFilterChoice(std::string_view loadPathBox) {
 }
 
 FilterChoice saveFilterChoice() {
-    return {{filterFor("DMK"), filterFor("DSK"), filterFor("All")}, "DMK"};
+    return {{filterFor("DMK"), filterFor("DSK"), filterFor("HFE"), filterFor("All")}, "DMK"};
 }
 
 std::string folderOfPath(std::string_view path) {

@@ -17,9 +17,9 @@ using ImageSaver = bool (*)(const std::string& path, const DiskImage& disk, Oper
 // counts (no dot is required).
 [[nodiscard]] std::string imageExtension(std::string_view path);
 
-// The reader for a path's extension (TD0, IMD, DSK, DMK), or nullptr when the type is not known.
+// The reader for a path's extension (TD0, IMD, DSK, DMK, HFE, SCP), or nullptr when the type is not known.
 [[nodiscard]] ImageLoader findImageLoader(std::string_view path);
-// The writer for a path's extension (DSK, DMK), or nullptr.
+// The writer for a path's extension (DSK, DMK, HFE), or nullptr.
 [[nodiscard]] ImageSaver findImageSaver(std::string_view path);
 
 // The extensions the reader and the writer tables know, for messages: "TD0, IMD, DSK, DMK".
@@ -46,7 +46,7 @@ struct FilterChoice {
 // Load and Merge dialogs: the type of the path in the load path box comes first, and is the
 // default extension; any other box text (an empty one too) puts "All Files" first and "*".
 [[nodiscard]] FilterChoice loadFilterChoice(std::string_view loadPathBox);
-// Save dialog: DMK, DSK, All; default extension "DMK".
+// Save dialog: DMK, DSK, HFE, All; default extension "DMK".
 [[nodiscard]] FilterChoice saveFilterChoice();
 
 // The folder a dialog opens in: the part of the path before its last '/', "/" for a file in the

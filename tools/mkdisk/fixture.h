@@ -23,6 +23,8 @@ struct Sector {
     bool badDataCrc = false;
     bool fmSingleBytes = false;        // DMK: store this FM sector's bytes once, not doubled
     bool noDataField = false;          // an ID without a data field
+    int weakGoodRevolution = -1;       // SCP: the data reads differently in every revolution
+                                       // but this one, where it reads well
 };
 
 struct Track {
@@ -91,6 +93,20 @@ struct DskOptions {
     bool writeProtected = false;
 };
 [[nodiscard]] std::vector<std::uint8_t> writeDsk(const Disk& disk, const DskOptions& options = {});
+
+// Bit-level containers, 8-inch rates (FM 250, MFM 500 kbit/s, 360 rpm), IBM gaps; the cells come
+// from mkdisk's own FM/MFM encoder.
+[[nodiscard]] std::vector<std::uint8_t> writeHfe(const Disk& disk);
+
+struct ScpOptions {
+    int revolutions = 3;
+    double jitterCells = 0.10;  // each transition moved by up to this part of a cell, either way
+    bool speedVariation = true; // revolution 1 turns 3 % slow, revolution 2 3 % fast, and every
+                                // revolution drifts 1 % within itself
+    bool indexCued = true;
+    std::uint32_t seed = 1;
+};
+[[nodiscard]] std::vector<std::uint8_t> writeScp(const Disk& disk, const ScpOptions& options = {});
 
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
