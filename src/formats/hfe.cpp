@@ -278,16 +278,17 @@ std::optional<std::vector<std::uint8_t>> encodeHfe(const DiskImage& disk, LogTex
             longest = std::max(longest, cells.size());
         }
     }
-    longest = (longest + 7) / 8 * 8;
+    const std::size_t revolution = (rate.cellsPerRevolution + 7) / 8 * 8;
+    longest = std::max(revolution, (longest + 7) / 8 * 8);
     if (longest / 8 > kLargestSideBytes) {
         text.fail("A track needs " + std::to_string(longest) +
                       " cells, more than an HFE track can hold; nothing was saved.",
                   "Operation aborted.");
         return std::nullopt;
     }
-    if (longest > rate.cellsPerRevolution) {
+    if (longest > revolution) {
         text.mark(" - the longest track needs " + std::to_string(longest) + " cells, more than the " +
-                  std::to_string(rate.cellsPerRevolution) + " of one revolution: every track is " +
+                  std::to_string(revolution) + " of one revolution: every track is " +
                   std::to_string(longest) + " cells long");
     }
     const std::size_t sideBytes = longest / 8;

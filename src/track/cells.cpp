@@ -67,10 +67,11 @@ std::vector<std::uint8_t> packCellsLsbFirst(std::span<const std::uint8_t> cells)
 }
 
 void unpackCellsLsbFirst(std::span<const std::uint8_t> bytes, Cells& cells) {
-    cells.reserve(cells.size() + bytes.size() * 8);
+    std::size_t at = cells.size();
+    cells.resize(at + bytes.size() * 8);
     for (const std::uint8_t b : bytes) {
         for (int bit = 0; bit < 8; ++bit) {
-            cells.push_back(static_cast<std::uint8_t>((b >> bit) & 1));
+            cells[at++] = static_cast<std::uint8_t>((b >> bit) & 1);
         }
     }
 }

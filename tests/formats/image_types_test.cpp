@@ -30,28 +30,28 @@ TEST(ImageTypes, ReadersAndWritersByTheLastThreeCharactersInAnyCase) {
     EXPECT_EQ(findImageSaver("out.dsk"), &saveDskImage);
     EXPECT_EQ(findImageSaver("out.DMK"), &saveDmkImage);
     EXPECT_EQ(findImageSaver("out.imd"), nullptr);
-    EXPECT_EQ(loadableTypes(), "TD0, IMD, DSK, DMK");
-    EXPECT_EQ(savableTypes(), "DSK, DMK");
+    EXPECT_EQ(loadableTypes(), "TD0, IMD, DSK, DMK, HFE, SCP");
+    EXPECT_EQ(savableTypes(), "DSK, DMK, HFE");
 }
 
 TEST(ImageTypes, LoadFiltersFollowTheLoadPathBox) {
     using Keys = std::vector<std::string>;
-    EXPECT_EQ(keysOf(loadFilterChoice("/d/a.dmk")), (Keys{"DMK", "IMD", "TD0", "DSK", "All"}));
-    EXPECT_EQ(keysOf(loadFilterChoice("/d/a.IMD")), (Keys{"IMD", "DMK", "TD0", "DSK", "All"}));
-    EXPECT_EQ(keysOf(loadFilterChoice("a.td0")), (Keys{"TD0", "DMK", "IMD", "DSK", "All"}));
-    EXPECT_EQ(keysOf(loadFilterChoice("a.dsk")), (Keys{"DSK", "DMK", "IMD", "TD0", "All"}));
-    EXPECT_EQ(keysOf(loadFilterChoice("")), (Keys{"All", "DMK", "IMD", "TD0", "DSK"}));
-    EXPECT_EQ(keysOf(loadFilterChoice("notes.txt")), (Keys{"All", "DMK", "IMD", "TD0", "DSK"}));
+    EXPECT_EQ(keysOf(loadFilterChoice("/d/a.dmk")), (Keys{"DMK", "IMD", "TD0", "DSK", "HFE", "SCP", "All"}));
+    EXPECT_EQ(keysOf(loadFilterChoice("/d/a.IMD")), (Keys{"IMD", "DMK", "TD0", "DSK", "HFE", "SCP", "All"}));
+    EXPECT_EQ(keysOf(loadFilterChoice("a.td0")), (Keys{"TD0", "DMK", "IMD", "DSK", "HFE", "SCP", "All"}));
+    EXPECT_EQ(keysOf(loadFilterChoice("a.dsk")), (Keys{"DSK", "DMK", "IMD", "TD0", "HFE", "SCP", "All"}));
+    EXPECT_EQ(keysOf(loadFilterChoice("")), (Keys{"All", "DMK", "IMD", "TD0", "DSK", "HFE", "SCP"}));
+    EXPECT_EQ(keysOf(loadFilterChoice("notes.txt")), (Keys{"All", "DMK", "IMD", "TD0", "DSK", "HFE", "SCP"}));
     EXPECT_EQ(loadFilterChoice("a.imd").defaultExtension, "IMD");
     EXPECT_EQ(loadFilterChoice("").defaultExtension, "*");
 
     const FilterChoice save = saveFilterChoice();
-    EXPECT_EQ(keysOf(save), (Keys{"DMK", "DSK", "All"}));
+    EXPECT_EQ(keysOf(save), (Keys{"DMK", "DSK", "HFE", "All"}));
     EXPECT_EQ(save.defaultExtension, "DMK");
     EXPECT_EQ(save.filters[0].description, "DMK Files (*.DMK)");
     EXPECT_EQ(save.filters[0].pattern, "*.DMK");
-    EXPECT_EQ(save.filters[2].description, "All Files (*.*)");
-    EXPECT_EQ(save.filters[2].pattern, "*.*");
+    EXPECT_EQ(save.filters[3].description, "All Files (*.*)");
+    EXPECT_EQ(save.filters[3].pattern, "*.*");
     EXPECT_EQ(loadFilterChoice("").filters[2].description, "IMD Files (*.IMD)");
     EXPECT_EQ(loadFilterChoice("").filters[3].pattern, "*.TD0");
 }
@@ -84,7 +84,7 @@ TEST(ImageTypes, UnknownLoadTypeEmptiesTheDiskAndSaysSo) {
     EXPECT_EQ(disk->trackCount, 0);
     EXPECT_EQ(disk->sideCount, 2);
     EXPECT_EQ(log.currentText(),
-              "x.dmk2 is not a known image type; the types that load are TD0, IMD, DSK, DMK.");
+              "x.dmk2 is not a known image type; the types that load are TD0, IMD, DSK, DMK, HFE, SCP.");
 }
 
 TEST(ImageTypes, SaveKeepsTheDiskForAnUnknownTypeAndSkipsTinyDisks) {
@@ -99,7 +99,7 @@ TEST(ImageTypes, SaveKeepsTheDiskForAnUnknownTypeAndSkipsTinyDisks) {
     EXPECT_EQ(disk->trackCount, 77);
     EXPECT_EQ(log.currentText(), path +
                                      " was not saved: it is not a type that can be saved; the "
-                                     "types that save are DSK, DMK.");
+                                     "types that save are DSK, DMK, HFE.");
     EXPECT_FALSE(std::filesystem::exists(path));
 
     disk->trackCount = 1;

@@ -173,8 +173,8 @@ TEST(CliMerge, MergesTwoReadsAndSaves) {
 namespace sv {
 namespace {
 
-// Every generated sample and every real disk: load, save as DMK, load again; and the same
-// through DSK where the format can hold the disk. Each disk is its own test, so ctest spreads
+// Every generated sample and every real disk: load, save as DMK and as HFE, load again; and the
+// same through DSK where the format can hold the disk. Each disk is its own test, so ctest spreads
 // them over the cores.
 struct DiskSource {
     std::string name;
@@ -225,7 +225,7 @@ void PrintTo(const DiskSource& source, std::ostream* out) { *out << source.name;
 
 class EveryDiskRoundTrip : public ::testing::TestWithParam<DiskSource> {};
 
-TEST_P(EveryDiskRoundTrip, KeepsEverySectorThroughDmkAndDsk) {
+TEST_P(EveryDiskRoundTrip, KeepsEverySectorThroughDmkHfeAndDsk) {
     const DiskSource& source = GetParam();
     svtest::TempDir dir;
     auto disk = makeDiskImage();
@@ -244,6 +244,9 @@ TEST_P(EveryDiskRoundTrip, KeepsEverySectorThroughDmkAndDsk) {
 
     const auto viaDmk = throughFile(*disk, dir.file("copy.dmk"));
     expectSameSectors(*disk, *viaDmk, kNoIdMark);
+    // HFE tracks are the DMK writer's tracks as cells.
+    const auto viaHfe = throughFile(*disk, dir.file("copy.hfe"));
+    expectSameSectors(*disk, *viaHfe, kNoIdMark);
     if (dskCanHold(*disk)) {
         const auto viaDsk = throughFile(*disk, dir.file("copy.dsk"));
         expectSameSectors(*disk, *viaDsk,

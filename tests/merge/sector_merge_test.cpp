@@ -120,7 +120,7 @@ TEST(MergeCommand, NothingIsMergedWithoutAFreshSource) {
     EXPECT_EQ(log.currentText(), "Nothing was merged: no file was chosen.");
     EXPECT_EQ(runMergeCommand("a.txt", *target, *source, log, log), MergeCommandOutcome::UnknownType);
     EXPECT_EQ(log.currentText(), "Nothing was merged: a.txt is not a known image type; the types "
-                                 "that load are TD0, IMD, DSK, DMK.");
+                                 "that load are TD0, IMD, DSK, DMK, HFE, SCP.");
     const std::string missing = dir.file("gone.imd");
     EXPECT_EQ(runMergeCommand(missing, *target, *source, log, log),
               MergeCommandOutcome::SourceNotLoaded);

@@ -111,14 +111,13 @@ std::vector<std::uint8_t> trackCells(const Track& track, int revolution) {
         }
         w.byte(s.fm, s.fm ? 0xFF : 0x4E, s.fm ? 27 : mfmGap3(s.sizeCode));
     }
+    // A track longer than a revolution (some samples pack more than a disk holds) is kept whole:
+    // its revolution is longer.
     auto& cells = w.cells();
-    if (cells.size() > kCellsPerRevolution) {
-        throw std::runtime_error("mkdisk: a track is longer than one revolution");
-    }
     while (cells.size() < kCellsPerRevolution) {
         w.byte(fmFirst, fmFirst ? 0xFF : 0x4E);
     }
-    cells.resize(kCellsPerRevolution);
+    cells.resize(std::max(kCellsPerRevolution, (cells.size() + 7) / 8 * 8));
     return cells;
 }
 
@@ -149,7 +148,18 @@ private:
 }  // namespace
 
 std::vector<std::uint8_t> writeHfe(const Disk& disk) {
-    const std::size_t sideBytes = (kCellsPerRevolution + 7) / 8;
+    std::vector<std::vector<std::uint8_t>> cellTracks;
+    std::size_t longest = kCellsPerRevolution;
+    for (int c = 0; c < disk.cylinders; ++c) {
+        for (int h = 0; h < 2; ++h) {
+            cellTracks.push_back(h < disk.sides ? trackCells(disk.at(c, h), -1) : std::vector<std::uint8_t>());
+            longest = std::max(longest, cellTracks.back().size());
+        }
+    }
+    const std::size_t sideBytes = (longest + 7) / 8;
+    if (sideBytes * 2 > 0xFFFF) {
+        throw std::runtime_error("mkdisk: a track is too long for HFE");
+    }
     const std::size_t blocks = (sideBytes + 255) / 256;
     std::vector<std::uint8_t> out(1024, 0xFF);
     const std::string sig = "HXCPICFE";
@@ -167,8 +177,13 @@ std::vector<std::uint8_t> writeHfe(const Disk& disk) {
         put16(out, 512 + 4 * static_cast<std::size_t>(c) + 2, static_cast<unsigned>(sideBytes * 2));
         std::vector<std::uint8_t> sides[2];
         for (int h = 0; h < 2; ++h) {
-            const std::vector<std::uint8_t> cells = h < disk.sides ? trackCells(disk.at(c, h), -1)
-                                                                   : std::vector<std::uint8_t>(kCellsPerRevolution, 0);
+            std::vector<std::uint8_t>& cells = cellTracks[static_cast<std::size_t>(c * 2 + h)];
+            while (cells.size() < sideBytes * 8) {  // MFM gap: 0x4E is the cells 1001 0010 0101 0100
+                for (const int cell : {1, 0, 0, 1, 0, 0, 1, 0, 0, 1, 0, 1, 0, 1, 0, 0}) {
+                    cells.push_back(static_cast<std::uint8_t>(cell));
+                }
+            }
+            cells.resize(sideBytes * 8);
             sides[h].assign(blocks * 256, 0x88);
             for (std::size_t i = 0; i < cells.size(); ++i) {
                 if (cells[i]) sides[h][i / 8] |= static_cast<std::uint8_t>(1 << (i % 8));
@@ -218,10 +233,13 @@ std::vector<std::uint8_t> writeScp(const Disk& disk, const ScpOptions& options) 
                 double previous = 0;
                 double time = 0;
                 std::uint32_t words = 0;
+                double cellTicks = kTicksPerCell * speed;
                 for (std::size_t i = 0; i < cells.size(); ++i) {
-                    const double drift =
-                        options.speedVariation ? 0.01 * std::sin(6.2832 * static_cast<double>(i) / static_cast<double>(cells.size())) : 0.0;
-                    time += kTicksPerCell * speed * (1.0 + drift);
+                    if (options.speedVariation && i % 256 == 0) {
+                        const double drift = 0.01 * std::sin(6.2832 * static_cast<double>(i) / static_cast<double>(cells.size()));
+                        cellTicks = kTicksPerCell * speed * (1.0 + drift);
+                    }
+                    time += cellTicks;
                     if (!cells[i]) continue;
                     const double at = time + random.uniform() * options.jitterCells * kTicksPerCell;
                     auto ticks = static_cast<std::uint32_t>(std::lround(std::max(at - previous, 1.0)));
