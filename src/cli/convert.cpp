@@ -5,11 +5,11 @@
 namespace sv::cli {
 
 void addConvertCommand(CLI::App& app, int& exitCode) {
-    auto* cmd = app.add_subcommand("convert", "Load an image and save it as DMK or DSK");
+    auto* cmd = app.add_subcommand("convert", "Load an image and save it as DMK, DSK or HFE");
     auto in = std::make_shared<std::string>();
     auto out = std::make_shared<std::string>();
     cmd->add_option("IN", *in, "Image to load (DMK, IMD, TD0 or DSK)")->required();
-    cmd->add_option("OUT", *out, "File to write; its extension (DMK or DSK) picks the type")
+    cmd->add_option("OUT", *out, "File to write; its extension (DMK, DSK or HFE) picks the type")
         ->required();
     cmd->callback([in, out, &exitCode] {
         const ImageSaver save = saverFor(*out);

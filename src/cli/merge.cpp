@@ -17,7 +17,7 @@ void addMergeCommand(CLI::App& app, int& exitCode) {
     auto out = std::make_shared<std::string>();
     cmd->add_option("TARGET", *target, "Image to merge into (DMK, IMD, TD0 or DSK)")->required();
     cmd->add_option("SOURCE", *source, "Image whose sectors are merged in")->required();
-    cmd->add_option("OUT", *out, "File to write; its extension (DMK or DSK) picks the type")
+    cmd->add_option("OUT", *out, "File to write; its extension (DMK, DSK or HFE) picks the type")
         ->required();
     cmd->callback([target, source, out, &exitCode] {
         const ImageSaver save = saverFor(*out);

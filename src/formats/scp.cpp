@@ -287,6 +287,10 @@ void decodeScp(std::span<const std::uint8_t> file, DiskImage& disk, LogText& tex
         return;
     }
     std::vector<std::string> notes;
+    if (h.revolutions > kLargestRevolutions) {
+        notes.push_back("The file holds " + std::to_string(h.revolutions) + " revolutions of every track; the first " +
+                        std::to_string(kLargestRevolutions) + " are decoded.");
+    }
     const std::uint32_t stored = in.le32(0x0C);
     if (stored != 0 && (h.flags & kFlagReadWrite) == 0 && stored != checksum(file)) {
         notes.push_back("The file's checksum does not match its contents; its tracks are read as they are.");
