@@ -205,6 +205,29 @@ TEST(ScpReader, ASideOfOneRevolutionWithoutIndexAndTwoSidedSamples) {
     }
 }
 
+// Track table entries moved: one after another (older one-sided files), and every second one (a
+// 48-tpi disk read in a 96-tpi drive).
+TEST(ScpReader, TrackNumberingOfOneSidedAndDoubleSteppedFiles) {
+    const mkdisk::Disk model = mkdisk::model2Disk(1, 3);
+    std::vector<std::uint8_t> file = mkdisk::writeScp(model, {.revolutions = 1});
+    const auto entry = [](std::vector<std::uint8_t>& f, int t) { return f.begin() + 0x10 + 4 * t; };
+    for (const int stride : {1, 4}) {
+        std::vector<std::uint8_t> moved = file;
+        std::fill(entry(moved, 0), entry(moved, 168), 0);
+        std::fill(moved.begin() + 0x0C, moved.begin() + 0x10, 0);  // no checksum
+        for (int c = 0; c < 3; ++c) {
+            std::copy_n(entry(file, 2 * c), 4, entry(moved, stride * c));
+        }
+        moved[7] = static_cast<std::uint8_t>(stride * 2);
+        const Decoded d = decode(decodeScp, moved, "L");
+        SCOPED_TRACE(d.log);
+        ASSERT_EQ(d.disk->trackCount, 3);
+        EXPECT_EQ(d.disk->sideCount, 1);
+        svtest::expectSectorsMatch(model, *d.disk);
+        EXPECT_EQ(d.log.find("double-stepped") != std::string::npos, stride == 4);
+    }
+}
+
 TEST(ScpReader, DamagedFilesAreRefusedWithALine) {
     std::vector<std::uint8_t> file = mkdisk::writeScp(mkdisk::model2Disk(1, 2), {.revolutions = 1});
     EXPECT_EQ(decode(decodeScp, {file.begin(), file.begin() + 0x2B0}, "L").log,
