@@ -8,11 +8,11 @@
 namespace sv {
 
 int SectorReader::cylinderCount() const {
-    return std::min<int>(disk_.trackCount, kMaxCylinders);
+    return std::min<int>(heldGeometry(disk_).cylinders, kMaxCylinders);
 }
 
 int SectorReader::sideCount() const {
-    return std::clamp<int>(disk_.sideCount, 1, kMaxSides);
+    return std::clamp<int>(heldGeometry(disk_).sides, 1, kMaxSides);
 }
 
 bool EntryTable::append(std::vector<std::uint8_t>& content, std::span<const std::uint8_t> bytes) {

@@ -16,16 +16,18 @@
 
 namespace sv {
 
-// All sector reads of one analysis go through one buffer: a sector the disk does not hold leaves
-// the previous read's bytes, and the recognition tests and listings see exactly that.
+// All sector reads of one analysis go through one buffer. A sector the disk does not hold is
+// gathered as 0xE5 fill, never as the previous read's bytes; lastState() says what the bytes of
+// the last read are.
 class SectorReader {
 public:
     explicit SectorReader(const DiskImage& disk) : disk_(disk) { buffer_.fill(0); }
 
     const SectorData& read(int cylinder, int side, int record) {
-        readSectorData(cylinder, side, record, disk_, buffer_);
+        lastState_ = gatherSector(cylinder, side, record, disk_, buffer_);
         return buffer_;
     }
+    [[nodiscard]] DataState lastState() const { return lastState_; }
     [[nodiscard]] const SectorData& buffer() const { return buffer_; }
     [[nodiscard]] const DiskImage& disk() const { return disk_; }
 
@@ -36,6 +38,7 @@ public:
 private:
     const DiskImage& disk_;
     SectorData buffer_;
+    DataState lastState_ = DataState::Good;
 };
 
 // The entry table grows with the directory: no listed file is dropped. Its gathered bytes share

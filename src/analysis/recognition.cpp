@@ -278,7 +278,8 @@ Recognition recogniseSystem(SectorReader& reader) {
         r.parameters = ucsdParameters();
         return r;
     }
-    if (contains(reader.read(0, 0, 1), "\xE5")) {
+    // The 0xE5 must be on the disk: a sector it does not hold is gathered as 0xE5 fill.
+    if (contains(reader.read(0, 0, 1), "\xE5") && !isFill(reader.lastState())) {
         const SectorData& tar = reader.read(1, 0, 1);
         if (contains(tar, "/") || contains(tar, ".")) {
             setValues(r, os::xenixTar, 1, 1, 0);

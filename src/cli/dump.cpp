@@ -42,7 +42,8 @@ nlohmann::ordered_json diskJson(const DiskImage& disk) {
                                    {"sizeCode", e.sizeCode},
                                    {"singleDensity", e.singleDensity},
                                    {"status", e.status},
-                                   {"data", hexBytes(e.data)}});
+                                   {"data", hexBytes(e.data)},
+                                   {"dataState", dataStateName(dataState(disk, s, c, i))}});
             }
             tracks.push_back({{"side", s}, {"cylinder", c}, {"sectors", std::move(sectors)}});
         }

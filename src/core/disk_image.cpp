@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/operation_log.h"
+
 namespace sv {
 
 std::unique_ptr<DiskImage> makeDiskImage() { return std::make_unique<DiskImage>(); }
@@ -66,6 +68,66 @@ HeldGeometry heldGeometry(const DiskImage& disk) {
     return held;
 }
 
+std::string outsideGeometryNote(const DiskImage& disk) {
+    int count = 0;
+    int firstCylinder = -1;
+    int firstSide = 0;
+    int lastCylinder = 0;
+    int lastSide = 0;
+    for (int c = 0; c < kMaxCylinders; ++c) {
+        for (int s = 0; s < kMaxSides; ++s) {
+            const int held = disk.track(s, c).sectorCount;
+            if (held == 0 || (c < disk.trackCount && s < disk.sideCount)) {
+                continue;
+            }
+            if (firstCylinder < 0) {
+                firstCylinder = c;
+                firstSide = s;
+            }
+            lastCylinder = c;
+            lastSide = s;
+            count += std::min(held, kMaxSectorsPerTrack);
+        }
+    }
+    if (count == 0) {
+        return {};
+    }
+    const auto place = [](int c, int s) {
+        return "cylinder " + std::to_string(c) + " side " + std::to_string(s);
+    };
+    std::string where = place(firstCylinder, firstSide);
+    if (lastCylinder != firstCylinder || lastSide != firstSide) {
+        where += " to " + place(lastCylinder, lastSide);
+    }
+    return std::to_string(count) + (count == 1 ? " sector lies" : " sectors lie") +
+           " outside the stated " + std::to_string(disk.trackCount) +
+           (disk.trackCount == 1 ? " cylinder and " : " cylinders and ") +
+           std::to_string(disk.sideCount) + (disk.sideCount == 1 ? " side" : " sides") + " (" +
+           where + "); kept, and saved, merged and analysed with the rest.";
+}
+
+void noteOutsideGeometry(LogText& log, const DiskImage& disk) {
+    if (const std::string note = outsideGeometryNote(disk); !note.empty()) {
+        addNotesAboveClosing(log, {note}, log.field());
+    }
+}
+
+DataState dataStateOf(const DataFacts& facts, std::uint8_t sizeCode) {
+    if (facts.notCaptured) {
+        return DataState::NotCaptured;
+    }
+    if (facts.noDataField) {
+        return DataState::NoDataField;
+    }
+    if (facts.cutShort) {
+        return DataState::CutShort;
+    }
+    if (sizeCode > 3) {
+        return DataState::Clipped;
+    }
+    return facts.crcError ? DataState::CrcError : DataState::Good;
+}
+
 void setSectorData(SectorEntry& entry, std::span<const std::uint8_t> bytes) {
     const std::size_t kept = std::min<std::size_t>(bytes.size(), kSectorDataBytes);
     std::copy_n(bytes.begin(), kept, entry.data.begin());
@@ -73,23 +135,42 @@ void setSectorData(SectorEntry& entry, std::span<const std::uint8_t> bytes) {
               std::uint8_t{0x20});
 }
 
-bool readSectorData(int cylinder, int side, int record, const DiskImage& disk, SectorData& buffer) {
+namespace {
+// The last slot of the track whose record matches, or -1.
+int matchingSlot(int cylinder, int side, int record, const DiskImage& disk) {
     if (side < 0 || side >= kMaxSides || cylinder < 0 || cylinder >= kMaxCylinders) {
-        return false;
+        return -1;
     }
     const TrackRecord& track = disk.track(side, cylinder);
-    const SectorEntry* found = nullptr;
+    int found = -1;
     const int count = std::min<int>(track.sectorCount, kMaxSectorsPerTrack);
     for (int slot = 0; slot < count; ++slot) {
         if (track.sectors[slot].record == record) {
-            found = &track.sectors[slot];
+            found = slot;
         }
     }
-    if (found == nullptr) {
+    return found;
+}
+}  // namespace
+
+bool readSectorData(int cylinder, int side, int record, const DiskImage& disk, SectorData& buffer) {
+    const int slot = matchingSlot(cylinder, side, record, disk);
+    if (slot < 0) {
         return false;
     }
-    buffer = found->data;
+    buffer = disk.track(side, cylinder).sectors[slot].data;
     return true;
+}
+
+DataState gatherSector(int cylinder, int side, int record, const DiskImage& disk,
+                       SectorData& buffer) {
+    const int slot = matchingSlot(cylinder, side, record, disk);
+    if (slot < 0) {
+        buffer.fill(0xE5);
+        return DataState::NoDataField;
+    }
+    buffer = disk.track(side, cylinder).sectors[slot].data;
+    return dataState(disk, side, cylinder, slot);
 }
 
 void setSourcePath(DiskImage& disk, std::string_view path) {

@@ -103,6 +103,29 @@ struct HeldGeometry {
 };
 [[nodiscard]] HeldGeometry heldGeometry(const DiskImage& disk);
 
+// The line a load adds when sectors lie outside the geometry it states (trackCount, sideCount):
+// how many and where. Empty when every sector is inside.
+[[nodiscard]] std::string outsideGeometryNote(const DiskImage& disk);
+
+class LogText;
+// Adds outsideGeometryNote above the closing line, when there is one. Every loader calls it last.
+void noteOutsideGeometry(LogText& log, const DiskImage& disk);
+
+// What a reader found of a sector's data field; the state follows from it, the most telling
+// fact first (a sector not captured says more than one cut short, and so on).
+struct DataFacts {
+    bool notCaptured = false;
+    bool noDataField = false;
+    bool cutShort = false;
+    bool crcError = false;
+};
+[[nodiscard]] DataState dataStateOf(const DataFacts& facts, std::uint8_t sizeCode);
+
+// Whether the slot's bytes are fill rather than read: nothing of them came from the disk.
+[[nodiscard]] inline bool isFill(DataState state) {
+    return state == DataState::NoDataField || state == DataState::NotCaptured;
+}
+
 // Assigns the data field: the bytes given, cut to 1024, the rest of the field spaces.
 void setSectorData(SectorEntry& entry, std::span<const std::uint8_t> bytes);
 
@@ -110,6 +133,12 @@ void setSectorData(SectorEntry& entry, std::span<const std::uint8_t> bytes);
 // compared. When nothing matches the buffer is left exactly as it was. Returns whether a slot
 // matched. Positions outside the store match nothing.
 bool readSectorData(int cylinder, int side, int record, const DiskImage& disk, SectorData& buffer);
+
+// The analysis' gather: the slot readSectorData picks, with its state. A sector the disk does not
+// hold comes back as 0xE5 (the formatted-disk byte, so a hex view shows where it is) with the
+// state NoDataField, never as the bytes of an earlier read.
+[[nodiscard]] DataState gatherSector(int cylinder, int side, int record, const DiskImage& disk,
+                                     SectorData& buffer);
 
 // sourcePath is padded with spaces or cut to 128 characters.
 void setSourcePath(DiskImage& disk, std::string_view path);

@@ -79,11 +79,7 @@ void LogText::setField(std::string_view field) {
     show();
 }
 
-void LogText::mark(std::string_view marker) {
-    const std::string field =
-        fieldStart_ == std::string::npos ? std::string() : text_.substr(fieldStart_);
-    mark(marker, field);
-}
+void LogText::mark(std::string_view marker) { mark(marker, field()); }
 
 void LogText::mark(std::string_view marker, std::string_view freshField) {
     const std::string fresh(freshField);  // may alias text_
@@ -109,6 +105,14 @@ void LogText::fail(std::string_view first, std::string_view second) {
     }
     fieldStart_ = std::string::npos;
     show();
+}
+
+void addNotesAboveClosing(LogText& log, const std::vector<std::string>& notes,
+                          std::string_view lastField) {
+    for (const auto& note : notes) {
+        log.setField(note);
+        log.mark("", lastField);
+    }
 }
 
 }  // namespace sv

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sv {
 
@@ -59,6 +60,10 @@ public:
     void fail(std::string_view first, std::string_view second = {});
 
     [[nodiscard]] const std::string& text() const { return text_; }
+    // The open progress field; empty when none is open.
+    [[nodiscard]] std::string field() const {
+        return fieldStart_ == std::string::npos ? std::string() : text_.substr(fieldStart_);
+    }
     void show() { log_.show(text_); }
 
 private:
@@ -68,5 +73,10 @@ private:
     std::string text_;
     std::size_t fieldStart_ = std::string::npos;
 };
+
+// Report lines that belong above an operation's closing line: each note takes the place of the
+// open progress field, and `lastField` opens again below them for the closing text.
+void addNotesAboveClosing(LogText& log, const std::vector<std::string>& notes,
+                          std::string_view lastField);
 
 }  // namespace sv

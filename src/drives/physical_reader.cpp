@@ -157,6 +157,13 @@ private:
         setSectorData(*entry, std::span<const std::uint8_t>(
                                   working_.data(), std::min<std::size_t>(wanted, kSectorDataBytes)));
         log_.setField(shortSectorField(entry->cylinder, entry->head, entry->record));
+        setDataState(disk_, side, t, disk_.track(side, t).sectorCount - 1,
+                     dataStateOf({.noDataField = result.outcome == ReadOutcome::Failed &&
+                                                 result.bytesReturned == 0,
+                                  .cutShort = result.bytesReturned <
+                                              std::min<std::size_t>(wanted, kSectorDataBytes),
+                                  .crcError = result.outcome != ReadOutcome::Read},
+                                 id.sizeCode));
         if (result.outcome == ReadOutcome::CrcError) {
             entry->status |= status::dataCrcError;
             log_.mark(" CRC");
@@ -230,6 +237,7 @@ void readPhysicalDisk(std::string_view drive, DiskImage& disk, FloppyDriver& dri
     DiskReader reader(disk, *floppy, text);
     reader.readTracks(singleStepped ? 1 : 2, probe->rate);
     floppy.reset();
+    noteOutsideGeometry(text, disk);
     text.finish("- Physical disk loaded.");
 }
 

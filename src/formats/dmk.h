@@ -8,6 +8,7 @@
 
 #include "core/disk_image.h"
 #include "core/operation_log.h"
+#include "formats/save_preflight.h"
 
 namespace sv {
 
@@ -33,6 +34,9 @@ void decodeDmk(std::span<const std::uint8_t> file, DiskImage& disk, LogText& tex
 // Writes the disk as a DMK file at exactly `path`. False when nothing was written (the log
 // says why).
 bool saveDmkImage(const std::string& path, const DiskImage& disk, OperationLog& log);
+
+// What a DMK save of this disk reports as not coming back as it is.
+[[nodiscard]] SavePreflight dmkSavePreflight(const DiskImage& disk);
 
 // The file a save writes, with the progress and problem lines added to the text; nothing when
 // the disk cannot be written as DMK (the text says why).

@@ -14,6 +14,11 @@ constexpr std::uint8_t kFirstDataMark = 0xF8;
 constexpr std::uint8_t kLastDataMark = 0xFB;
 // Size codes above 7 name sectors longer than any track; reading stops at the track's end anyway.
 constexpr int kLargestSizeShift = 7;
+// A controller gives up on the data mark 30 (FM) or 43 (MFM) bytes after the ID's CRC; the
+// search allows half as much again for loose gaps, and no more, so an ID without a data field
+// never takes the next sector's.
+constexpr std::size_t kFmDataMarkWindow = 45;
+constexpr std::size_t kMfmDataMarkWindow = 65;
 
 // Reads one sector's fields from a track, one logical byte at a time: every other byte of an FM
 // sector stored doubled, every byte otherwise. Reads past the track give 0 and are noted.
@@ -21,6 +26,8 @@ class SectorCursor {
 public:
     SectorCursor(const ByteReader& track, std::size_t position, std::size_t step)
         : track_(track), position_(position), step_(step) {}
+
+    [[nodiscard]] std::size_t position() const { return position_; }
 
     std::uint8_t next() {
         if (atEnd()) {
@@ -48,15 +55,11 @@ private:
     bool overran_ = false;
 };
 
-struct SectorRead {
-    bool idCrcBad = false;
-    bool dataMarkFound = false;
-    bool dataCrcBad = false;
-};
-
-SectorRead readSector(const ByteReader& track, std::size_t position, bool mfm, SectorEntry& entry,
-                      LogText& text) {
-    SectorRead result;
+// Reads the sector whose ID mark is at `position`; its data mark is looked for before
+// `nextId`, the track offset of the next ID on the track. Returns what was found of the data.
+DataFacts readSector(const ByteReader& track, std::size_t position, std::size_t nextId, bool mfm,
+                     SectorEntry& entry, LogText& text) {
+    DataFacts facts;
     const bool doubled = !mfm && track.has(position, 2) && track.u8(position) == track.u8(position + 1);
     SectorCursor in(track, position, doubled ? 2 : 1);
 
@@ -77,26 +80,25 @@ SectorRead readSector(const ByteReader& track, std::size_t position, bool mfm, S
     const std::uint16_t storedIdCrc = in.next16();
     if (storedIdCrc != crc) {
         entry.status |= status::idCrcError;
-        result.idCrcBad = true;
         text.mark(" BadID");
     }
 
-    // The data mark is searched forward, but never beyond the track.
     std::uint8_t mark = 0;
-    while (!in.atEnd()) {
+    const std::size_t window = mfm ? kMfmDataMarkWindow : kFmDataMarkWindow;
+    for (std::size_t searched = 0; searched < window && !in.atEnd() && in.position() < nextId;
+         ++searched) {
         const std::uint8_t b = in.next();
         if (b >= kFirstDataMark && b <= kLastDataMark) {
             mark = b;
-            result.dataMarkFound = true;
             break;
         }
     }
-    if (!result.dataMarkFound) {
+    if (mark == 0) {
         entry.status |= status::dataCrcError | status::damBit0 | status::damBit1;
         setSectorData(entry, {});
-        result.dataCrcBad = true;
         text.mark(" CRC");
-        return result;
+        facts.noDataField = true;
+        return facts;
     }
     if (mark == 0xF8) {
         entry.status |= status::deletedData;
@@ -115,11 +117,12 @@ SectorRead readSector(const ByteReader& track, std::size_t position, bool mfm, S
         }
     }
     setSectorData(entry, std::span<const std::uint8_t>(kept.data(), keptCount));
+    facts.cutShort = keptCount < std::min(length, kept.size());
     const std::uint16_t storedDataCrc = in.next16();
     // Data that runs past the track counts as a data CRC error.
     if (in.overran() || storedDataCrc != crc) {
         entry.status |= status::dataCrcError;
-        result.dataCrcBad = true;
+        facts.crcError = true;
         text.mark(" CRC");
     }
     if (entry.sizeCode > 3) {
@@ -128,7 +131,7 @@ SectorRead readSector(const ByteReader& track, std::size_t position, bool mfm, S
                                                        : std::to_string(length)) +
                   " bytes, first 1024 kept");
     }
-    return result;
+    return facts;
 }
 
 }  // namespace
@@ -186,18 +189,33 @@ void decodeDmk(std::span<const std::uint8_t> file, DiskImage& disk, LogText& tex
                 continue;  // the missing side of the last, half-present cylinder
             }
             const ByteReader track(file.subspan(trackStart, headerTrackLength));
+            std::array<std::size_t, kDmkPointerEntries> idOffsets{};
+            for (int k = 0; k < kDmkPointerEntries; ++k) {
+                idOffsets[static_cast<std::size_t>(k)] =
+                    track.le16(static_cast<std::size_t>(k) * 2) & 0x7FFF;
+            }
             int dropped = 0;
             for (int k = 0; k < kDmkPointerEntries; ++k) {
                 const std::uint16_t pointer = track.le16(static_cast<std::size_t>(k) * 2);
                 if (pointer == 0) {
                     continue;
                 }
+                const std::size_t at = pointer & 0x7FFF;
+                std::size_t nextId = track.size();
+                for (const std::size_t other : idOffsets) {
+                    if (other > at && other < nextId) {
+                        nextId = other;
+                    }
+                }
                 SectorEntry* entry = appendSector(disk, s, c);
                 if (entry == nullptr) {
                     ++dropped;
                     continue;
                 }
-                readSector(track, pointer & 0x7FFF, (pointer & kDmkPointerMfm) != 0, *entry, text);
+                const int slot = disk.track(s, c).sectorCount - 1;
+                const DataFacts facts =
+                    readSector(track, at, nextId, (pointer & kDmkPointerMfm) != 0, *entry, text);
+                setDataState(disk, s, c, slot, dataStateOf(facts, entry->sizeCode));
             }
             if (dropped > 0) {
                 text.mark(" - track holds " + std::to_string(kMaxSectorsPerTrack + dropped) +
@@ -205,6 +223,7 @@ void decodeDmk(std::span<const std::uint8_t> file, DiskImage& disk, LogText& tex
             }
         }
     }
+    noteOutsideGeometry(text, disk);
     text.finish(" - DMK image loaded.");
 }
 

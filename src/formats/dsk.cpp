@@ -8,6 +8,7 @@
 
 #include "core/byte_reader.h"
 #include "formats/image_file.h"
+#include "formats/save_preflight.h"
 
 namespace sv {
 
@@ -46,6 +47,26 @@ std::uint8_t markCode(const SectorEntry& entry) {
     }
 }
 
+// A block after the first is read only when all of it is there: the table, a write-protect
+// byte of 0x00 or 0xFF, and the data its entries name. Anything else is trailing bytes (the
+// padding of a file transfer, say), not sectors.
+bool isWholeBlock(const ByteReader& in, std::size_t block) {
+    if (!in.has(block, kBlockTableBytes)) {
+        return false;
+    }
+    const std::uint8_t protect = in.u8(block + kWriteProtectOffset);
+    if (protect != 0x00 && protect != 0xFF) {
+        return false;
+    }
+    std::size_t data = 0;
+    for (std::size_t e = 0; e < kEntriesPerBlock; ++e) {
+        if (in.u8(block + 3 * e) != kFreeEntry) {
+            data += std::size_t{128} << kSizeCodeOfBits[in.u8(block + 3 * e + 2) & 3];
+        }
+    }
+    return in.has(block + kBlockTableBytes, data);
+}
+
 void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& text,
                const std::string& path) {
     const ByteReader in(bytes);
@@ -60,7 +81,12 @@ void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
     std::string lastField = sectorField(0, 0, 0);
     std::size_t block = 0;
     bool tableCut = false;
+    std::size_t trailing = 0;
     while (block < bytes.size()) {
+        if (block > 0 && !isWholeBlock(in, block)) {
+            trailing = bytes.size() - block;
+            break;
+        }
         if (!in.has(block, kBlockTableBytes)) {
             tableCut = true;
         }
@@ -100,6 +126,10 @@ void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
             lastField = sectorField(cylinder, side, record);
             text.setField(lastField);
             setSectorData(*entry, data);
+            setDataState(disk, side, cylinder, disk.track(side, cylinder).sectorCount - 1,
+                         dataStateOf({.cutShort = data.size() < std::min<std::size_t>(length, kSectorDataBytes),
+                                      .crcError = (flags & kFlagCrcError) != 0},
+                                     sizeCode));
             const int code = (flags >> 5) & 3;
             entry->status = entry->singleDensity == 1 ? kFmMarkBits[code] : kMfmMarkBits[code];
             // A sector cut off by the end of the file is not good data.
@@ -123,6 +153,11 @@ void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
                         (shortSectors == 1 ? " sector" : " sectors") +
                         "; what is missing reads as spaces, marked CRC.");
     }
+    if (trailing > 0) {
+        notes.push_back(path + " has " + std::to_string(trailing) +
+                        " bytes after its last sector table that are not another table with its "
+                        "data; they are ignored.");
+    }
     if (beyondCylinders.any()) {
         notes.push_back(beyondCylinders.report("lie beyond cylinder 79"));
     }
@@ -140,6 +175,9 @@ void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
     if (disk.trackCount > 1) {
         disk.trackLength = disk.track(0, 0).sectorCount >= kLongTrackMinSectors ? kLongTrackLength
                                                                                : kShortTrackLength;
+    }
+    if (std::string note = outsideGeometryNote(disk); !note.empty()) {
+        notes.push_back(std::move(note));
     }
     addNotesAboveClosing(text, notes, lastField);
     text.finish(" - DSK image loaded.");
@@ -162,21 +200,20 @@ bool saveDskImage(const std::string& path, const DiskImage& disk, OperationLog& 
 
     // Refused before anything is written: the table has no code for these lengths, so the file
     // would not read back.
-    for (int s = 0; s < disk.sideCount && s < kMaxSides; ++s) {
-        for (int c = 0; c < disk.trackCount && c < kMaxCylinders; ++c) {
-            const TrackRecord& track = disk.track(s, c);
-            for (int k = 0; k < track.sectorCount && k < kMaxSectorsPerTrack; ++k) {
-                const SectorEntry& e = track.sectors[k];
-                if (e.sizeCode > 3) {
-                    text.fail(sectorField(e.cylinder, e.head, e.record) + " is " +
-                                  std::to_string(e.lengthBytes()) +
-                                  " bytes long; DSK holds sectors of 128 to 1024 bytes only.",
-                              "Operation aborted.");
-                    return false;
-                }
-            }
+    bool refused = false;
+    forEachHeldSector(disk, [&](const SectorEntry& e, DataState, int, int, int) {
+        if (e.sizeCode > 3 && !refused) {
+            refused = true;
+            text.fail(sectorField(e.cylinder, e.head, e.record) + " is " +
+                          std::to_string(e.lengthBytes()) +
+                          " bytes long; DSK holds sectors of 128 to 1024 bytes only.",
+                      "Operation aborted.");
         }
+    });
+    if (refused) {
+        return false;
     }
+    const SavePreflight preflight = dskSavePreflight(disk);
 
     std::vector<std::uint8_t> file;
     std::size_t block = 0;
@@ -189,50 +226,73 @@ bool saveDskImage(const std::string& path, const DiskImage& disk, OperationLog& 
     };
     startBlock();
     text.openField(sectorField(0, 0, 0), true);
-    int idErrors = 0;
     std::string lastField = sectorField(0, 0, 0);
-    for (int s = 0; s < disk.sideCount && s < kMaxSides; ++s) {
-        for (int c = 0; c < disk.trackCount && c < kMaxCylinders; ++c) {
-            const TrackRecord& track = disk.track(s, c);
-            for (int k = 0; k < track.sectorCount && k < kMaxSectorsPerTrack; ++k) {
-                const SectorEntry& entry = track.sectors[k];
-                if (e == kEntriesPerBlock) {
-                    startBlock();
-                }
-                std::uint8_t flags = static_cast<std::uint8_t>(
-                    (entry.singleDensity == 1 ? 0 : kFlagMfm) | (markCode(entry) << 5) |
-                    ((entry.head & 1) != 0 ? kFlagSide : 0) | kBitsOfSizeCode[entry.sizeCode & 3]);
-                lastField = sectorField(entry.cylinder, entry.head, entry.record);
-                text.setField(lastField);
-                if ((entry.status & status::dataCrcError) != 0) {
-                    flags |= kFlagCrcError;
-                    text.mark(" CRC");
-                }
-                if ((entry.status & status::idCrcError) != 0) {
-                    ++idErrors;
-                }
-                file[block + 3 * e] = entry.cylinder;
-                file[block + 3 * e + 1] = entry.record;
-                file[block + 3 * e + 2] = flags;
-                file.insert(file.end(), entry.data.begin(),
-                            entry.data.begin() + static_cast<std::ptrdiff_t>(entry.lengthBytes()));
-                ++e;
-            }
+    forEachHeldSector(disk, [&](const SectorEntry& entry, DataState state, int s, int c, int) {
+        if (e == kEntriesPerBlock) {
+            startBlock();
         }
-    }
-    if (idErrors > 0) {
-        addNotesAboveClosing(
-            text,
-            {std::to_string(idErrors) + (idErrors == 1 ? " sector has" : " sectors have") +
-             " a bad ID; DSK cannot mark that, so it is saved as a good ID."},
-            lastField);
-    }
+        // The table places a sector by the cylinder and side it names, so the track's own are
+        // written: the sector reloads where it was, whatever its ID says.
+        std::uint8_t flags = static_cast<std::uint8_t>(
+            (entry.singleDensity == 1 ? 0 : kFlagMfm) | (markCode(entry) << 5) |
+            (s == 1 ? kFlagSide : 0) | kBitsOfSizeCode[entry.sizeCode & 3]);
+        lastField = sectorField(entry.cylinder, entry.head, entry.record);
+        text.setField(lastField);
+        if ((entry.status & status::dataCrcError) != 0 || isFill(state) ||
+            state == DataState::CutShort) {
+            flags |= kFlagCrcError;
+            text.mark(" CRC");
+        }
+        file[block + 3 * e] = static_cast<std::uint8_t>(c);
+        file[block + 3 * e + 1] = entry.record;
+        file[block + 3 * e + 2] = flags;
+        file.insert(file.end(), entry.data.begin(),
+                    entry.data.begin() + static_cast<std::ptrdiff_t>(entry.lengthBytes()));
+        ++e;
+    });
+    addNotesAboveClosing(text, preflight.lines(), lastField);
     if (!commitImageFile(path, file, text)) {
         return false;
     }
     text.finish(" - DSK image saved.");
     return true;
 }
+
+namespace {
+
+constexpr std::array<LossRule, 6> kDskLosses{{
+    {"sector has", "sectors have", " a bad ID; DSK cannot mark that, so it is saved as a good ID.",
+     [](const SectorEntry& e, DataState, int, int) {
+         return (e.status & status::idCrcError) != 0;
+     }},
+    {"sector has", "sectors have",
+     " an ID cylinder that is not its track's; DSK keeps one cylinder number, so the track's is "
+     "saved.",
+     [](const SectorEntry& e, DataState, int, int c) { return e.cylinder != c; }},
+    {"sector has", "sectors have",
+     " an ID head that is not its side; DSK keeps the side only, so the side is saved as the head.",
+     [](const SectorEntry& e, DataState, int s, int) { return e.head != s; }},
+    {"sector has", "sectors have",
+     " the MFM data mark FA, which DSK has no code for; it is saved as FB.",
+     [](const SectorEntry& e, DataState, int, int) {
+         return e.singleDensity == 0 && (e.status & 3) == 2;
+     }},
+    {"sector has", "sectors have",
+     " deleted data; DSK keeps its mark but not the deleted flag.",
+     [](const SectorEntry& e, DataState, int, int) {
+         return (e.status & status::deletedData) != 0;
+     }},
+    {"sector holds", "sectors hold",
+     " fill, not data (no data field, not captured or cut short); DSK cannot say so, so it is "
+     "saved as a CRC error.",
+     [](const SectorEntry&, DataState state, int, int) {
+         return isFill(state) || state == DataState::CutShort;
+     }},
+}};
+
+}  // namespace
+
+SavePreflight dskSavePreflight(const DiskImage& disk) { return preflightSave(disk, kDskLosses); }
 
 void loadDskBytes(std::span<const std::uint8_t> bytes, const std::string& path, DiskImage& disk,
                   OperationLog& log) {

@@ -7,6 +7,7 @@
 
 #include "core/disk_image.h"
 #include "core/operation_log.h"
+#include "formats/save_preflight.h"
 
 namespace sv {
 
@@ -17,6 +18,10 @@ void loadDskImage(const std::string& path, DiskImage& disk, OperationLog& log);
 // Writes the disk as a DSK file at exactly `path`. False when nothing was written (the log says
 // why: a sector the format cannot hold, or a file-system failure).
 bool saveDskImage(const std::string& path, const DiskImage& disk, OperationLog& log);
+
+// What a DSK save of this disk reports as not coming back as it is (the save logs one line per
+// kind, above its closing line).
+[[nodiscard]] SavePreflight dskSavePreflight(const DiskImage& disk);
 
 // The same load from bytes already in memory (`path` only names the file in the log).
 void loadDskBytes(std::span<const std::uint8_t> bytes, const std::string& path, DiskImage& disk,

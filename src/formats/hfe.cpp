@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/byte_reader.h"
+#include "formats/dmk.h"
 #include "formats/image_file.h"
 #include "track/cells.h"
 #include "track/track_decoder.h"
@@ -225,7 +226,8 @@ void decodeHfe(std::span<const std::uint8_t> file, DiskImage& disk, LogText& tex
         return;
     }
     disk.trackCount = static_cast<std::uint8_t>(std::max(keptCylinders, 1));
-    addNotesAboveClosing(text, notes, sectorField(0, 0, 0));
+    addNotesAboveClosing(text, notes, text.field());
+    noteOutsideGeometry(text, disk);
     text.finish(" - HFE image loaded.");
 }
 
@@ -244,9 +246,12 @@ void loadHfeImage(const std::string& path, DiskImage& disk, OperationLog& log) {
 
 // --- Writing
 
+SavePreflight hfeSavePreflight(const DiskImage& disk) { return dmkSavePreflight(disk); }
+
 std::optional<std::vector<std::uint8_t>> encodeHfe(const DiskImage& disk, LogText& text) {
-    const int cylinders = std::min<int>(disk.trackCount, kMaxCylinders);
-    const int sides = std::clamp<int>(disk.sideCount, 1, kMaxSides);
+    const HeldGeometry held = heldGeometry(disk);
+    const int cylinders = std::min<int>(held.cylinders, kMaxCylinders);
+    const int sides = std::clamp<int>(held.sides, 1, kMaxSides);
     if (cylinders == 0) {
         text.fail("No disk is loaded: there is nothing to save.", "Operation aborted.");
         return std::nullopt;
@@ -364,7 +369,11 @@ std::optional<std::vector<std::uint8_t>> encodeHfe(const DiskImage& disk, LogTex
 bool saveHfeImage(const std::string& path, const DiskImage& disk, OperationLog& log) {
     LogText text(log, "Saving HFE Image: " + path);
     const auto file = encodeHfe(disk, text);
-    if (!file || !commitImageFile(path, *file, text)) {
+    if (!file) {
+        return false;
+    }
+    addNotesAboveClosing(text, hfeSavePreflight(disk).lines(), text.field());
+    if (!commitImageFile(path, *file, text)) {
         return false;
     }
     text.finish(" - HFE image saved.");

@@ -8,6 +8,7 @@
 
 #include "core/disk_image.h"
 #include "core/operation_log.h"
+#include "formats/save_preflight.h"
 
 namespace sv {
 
@@ -22,6 +23,10 @@ void decodeHfe(std::span<const std::uint8_t> file, DiskImage& disk, LogText& tex
 // Writes the disk as an HFE version 1 file at exactly `path`, every track synthesised as the DMK
 // writer lays it out. False when nothing was written (the log says why).
 bool saveHfeImage(const std::string& path, const DiskImage& disk, OperationLog& log);
+
+// What an HFE save of this disk reports as not coming back as it is: its tracks are the DMK
+// writer's, so its losses are too.
+[[nodiscard]] SavePreflight hfeSavePreflight(const DiskImage& disk);
 
 [[nodiscard]] std::optional<std::vector<std::uint8_t>> encodeHfe(const DiskImage& disk,
                                                                  LogText& text);

@@ -28,14 +28,6 @@ std::optional<std::vector<std::uint8_t>> readImageFile(const std::string& path, 
     return std::nullopt;
 }
 
-void addNotesAboveClosing(LogText& log, const std::vector<std::string>& notes,
-                          std::string_view lastField) {
-    for (const auto& note : notes) {
-        log.setField(note);
-        log.mark("", lastField);
-    }
-}
-
 std::string SkippedSectors::report(std::string_view why) const {
     std::string text = first_;
     if (count_ > 1) {
@@ -70,6 +62,9 @@ void finishTrackRecordLoad(LogText& log, DiskImage& disk, const std::string& pat
         abortEmptyLoad(log, disk, std::move(notes), path + " holds no track that could be read",
                        FailureStops::Without);
         return;
+    }
+    if (std::string note = outsideGeometryNote(disk); !note.empty()) {
+        notes.push_back(std::move(note));
     }
     addNotesAboveClosing(log, notes, lastField);
     log.finish(closing);

@@ -21,11 +21,6 @@ enum class FailureStops { With, Without };
                                                                      LogText& log,
                                                                      FailureStops stops);
 
-// Report lines that belong above an operation's closing line: each note takes the place of the
-// open progress field, and `lastField` opens again below them for the closing text.
-void addNotesAboveClosing(LogText& log, const std::vector<std::string>& notes,
-                          std::string_view lastField);
-
 // Sectors a reader had to leave out (beyond the store's capacity), reported in one line that
 // names the first and counts the rest.
 class SkippedSectors {

@@ -127,6 +127,10 @@ void decodeImd(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
         }
 
         const std::size_t length = std::size_t{128} << sizeCode;
+        // Once the file has ended, the track's remaining sectors load as record type 0 does, so
+        // every sector the numbering map names is kept and a merge can fill it.
+        int unread = 0;
+        std::string cutField;
         for (int k = 0; k < count; ++k) {
             const auto index = static_cast<std::size_t>(k);
             const std::uint8_t c = (headByte & kHeadBitCylinderMap) != 0
@@ -135,14 +139,8 @@ void decodeImd(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
             const std::uint8_t h = (headByte & kHeadBitHeadMap) != 0 ? in.u8(headMap + index)
                                                                     : static_cast<std::uint8_t>(side);
             const std::uint8_t r = in.u8(numbering + index);
-            if (!in.has(pos)) {
-                endNote = path + " ends inside cylinder " + std::to_string(cylinder) + " head " +
-                          std::to_string(side) + "; " +
-                          plural(count - k, "sector of that track is", "sectors of that track are") +
-                          " lost.";
-                break;
-            }
-            const std::uint8_t type = in.u8(pos++);
+            const bool ended = !in.has(pos) || !cutField.empty();
+            const std::uint8_t type = ended ? 0 : in.u8(pos++);
             const RecordType kind =
                 type < kRecordTypes.size() ? kRecordTypes[type] : RecordType{false, false, 0x00, ""};
             std::span<const std::uint8_t> raw;
@@ -151,6 +149,9 @@ void decodeImd(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
                 raw = in.bytes(pos, kind.compressed ? 1 : length);
                 pos += kind.compressed ? 1 : length;
                 cut = raw.size() < (kind.compressed ? 1u : length);
+            }
+            if (ended) {
+                ++unread;
             }
 
             SectorEntry* entry = appendSector(disk, side, cylinder);
@@ -174,6 +175,11 @@ void decodeImd(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
             }
             setSectorData(*entry, sector);
             entry->status = kind.status;
+            setDataState(disk, side, cylinder, disk.track(side, cylinder).sectorCount - 1,
+                         dataStateOf({.noDataField = !kind.hasData,
+                                      .cutShort = cut,
+                                      .crcError = (kind.status & status::dataCrcError) != 0},
+                                     entry->sizeCode));
             if (!kind.marker.empty()) {
                 text.mark(kind.marker);
             }
@@ -182,14 +188,21 @@ void decodeImd(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
                 text.mark(" CRC");
             }
             if (cut) {
-                const int lost = count - k - 1;
-                endNote = path + " ends inside the data of " + lastField +
-                          "; what is missing reads as spaces, marked CRC" +
-                          (lost > 0 ? "; " + plural(lost, "sector after it is", "sectors after it are") +
-                                          " lost."
-                                    : ".");
-                break;
+                cutField = lastField;
             }
+        }
+        const std::string after =
+            unread > 0 ? "; " + plural(unread, "sector after it loads", "sectors after it load") +
+                             " as unavailable (0xE5, BadID)."
+                       : ".";
+        if (!cutField.empty()) {
+            endNote = path + " ends inside the data of " + cutField +
+                      "; what is missing reads as spaces, marked CRC" + after;
+        } else if (unread > 0) {
+            endNote = path + " ends inside cylinder " + std::to_string(cylinder) + " head " +
+                      std::to_string(side) + "; " +
+                      plural(unread, "sector of that track loads", "sectors of that track load") +
+                      " as unavailable (0xE5, BadID).";
         }
     }
 

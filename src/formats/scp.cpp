@@ -404,7 +404,8 @@ void decodeScp(std::span<const std::uint8_t> file, DiskImage& disk, LogText& tex
     disk.sideCount = static_cast<std::uint8_t>(sides);
     disk.trackLength = cellNs <= kLongestFastCellNs ? kLongTrackLength : kShortTrackLength;
     disk.formatFlags = sides == 1 ? 0x10 : 0;
-    addNotesAboveClosing(text, notes, shortSectorField(0, 0, 0));
+    addNotesAboveClosing(text, notes, text.field());
+    noteOutsideGeometry(text, disk);
     text.finish(" - SCP image loaded.");
 }
 

@@ -219,6 +219,16 @@ void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
             }
 
             SectorEntry* entry = cylinder < kMaxCylinders ? appendSector(disk, side, cylinder) : nullptr;
+            const DataFacts facts{.notCaptured = (flags & kFlagNoData) != 0,
+                                  .noDataField = (flags & kFlagIdWithoutData) != 0 ||
+                                                 (!hasBlocks && (flags & kFlagNoData) == 0),
+                                  .cutShort = result == BlockResult::FileEnded,
+                                  .crcError = (flags & kFlagDataCrc) != 0 ||
+                                              result != BlockResult::Complete};
+            if (entry != nullptr) {
+                setDataState(disk, side, cylinder, disk.track(side, cylinder).sectorCount - 1,
+                             dataStateOf(facts, sizeCode));
+            }
             if (entry == nullptr) {
                 beyond.add(shortSectorField(c, h, r));
             } else {

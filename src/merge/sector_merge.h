@@ -15,16 +15,21 @@ enum class MergeOutcome {
 };
 
 // The decision for one target sector, given the last source slot on the same track and side
-// with the same record (nullptr when there is none).
+// with the same record (nullptr when there is none) and the data states of both. A copy is
+// never replaced by one less read than itself: a clean read by a damaged one, or read bytes by
+// fill (no data field, not captured).
 [[nodiscard]] MergeOutcome decideMerge(int cylinder, int side, const SectorEntry& target,
-                                       const SectorEntry* lastSourceMatch);
+                                       const SectorEntry* lastSourceMatch,
+                                       DataState targetState = DataState::Good,
+                                       DataState sourceState = DataState::Good);
 
 // The log text of a visited sector's outcome, after its T/H/S field; empty for NoMatch.
-// `status` is the status of the sector that decided: the replacing one, or the refused one.
-[[nodiscard]] std::string mergeOutcomeText(MergeOutcome outcome, std::uint8_t status);
+// `status` and `state` are the sector's that decided: the replacing one, or the refused one.
+[[nodiscard]] std::string mergeOutcomeText(MergeOutcome outcome, std::uint8_t status,
+                                           DataState state = DataState::Good);
 
 // Copies sectors of `source` into `target` by track, side and record, walking the target's
-// geometry. Only data and status of target slots change.
+// geometry as held. Only data, status and data state of target slots change.
 void mergeImages(DiskImage& target, const DiskImage& source, OperationLog& log);
 
 }  // namespace sv

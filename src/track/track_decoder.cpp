@@ -199,25 +199,24 @@ DataState fillSlot(const FoundSector& found, SectorEntry& entry) {
     entry.sizeCode = found.sizeCode;
     entry.singleDensity = found.fm ? 1 : 0;
     entry.status = found.idCrcGood ? 0 : status::idCrcError;
+    DataFacts facts;
     if (!found.dataFound) {
         entry.status |= status::dataCrcError | status::damBit0 | status::damBit1;
         setSectorData(entry, {});
-        return DataState::NoDataField;
+        facts.noDataField = true;
+        return dataStateOf(facts, found.sizeCode);
     }
     if (found.mark == 0xF8) {
         entry.status |= status::deletedData;
     }
     entry.status |= found.mark & (status::damBit0 | status::damBit1);
     setSectorData(entry, found.data);
-    if (found.dataCutShort) {
+    facts.cutShort = found.dataCutShort;
+    facts.crcError = !found.dataCrcGood;
+    if (facts.cutShort || facts.crcError) {
         entry.status |= status::dataCrcError;
-        return DataState::CutShort;
     }
-    if (!found.dataCrcGood) {
-        entry.status |= status::dataCrcError;
-        return DataState::CrcError;
-    }
-    return found.sizeCode > kLargestKeptSizeCode ? DataState::Clipped : DataState::Good;
+    return dataStateOf(facts, found.sizeCode);
 }
 
 std::vector<std::string> sectorMarkers(const FoundSector& found) {

@@ -145,8 +145,11 @@ void writeSector(LayoutBuilder& track, const SectorEntry& e, DataState state, st
     }
     track.putCrc(crc);
     track.put(fm ? kFmGap : kMfmGap, fm ? 11 : 22);
-    if (state == DataState::NoDataField) {
-        // The ID alone, as on the disk: no data mark follows, and gap 3 keeps the spacing.
+    if (isFill(state)) {
+        // An ID without a data field, as on the disk: inventing one would present fill as data.
+        if ((e.status & status::dataCrcError) != 0) {
+            text.mark(" CRC");
+        }
         track.put(fm ? kFmGap : kMfmGap, fm ? 28 : gap3);
         return;
     }
@@ -155,7 +158,7 @@ void writeSector(LayoutBuilder& track, const SectorEntry& e, DataState state, st
     crc = writeMark(track, fm, mark);
     const std::size_t length = writtenDataBytes(e);
     for (std::size_t i = 0; i < length; ++i) {
-        // A slot holds 1024 bytes; longer sectors are padded as the controller would see 0xFF.
+        // A slot holds 1024 bytes; the rest of a longer sector is padded, under a failing CRC.
         const std::uint8_t b = i < e.data.size() ? e.data[i] : 0xFF;
         track.put(b);
         crc = crc16Update(crc, b);
@@ -163,7 +166,7 @@ void writeSector(LayoutBuilder& track, const SectorEntry& e, DataState state, st
     if ((e.status & status::dataCrcError) != 0) {
         text.mark(" CRC");
     }
-    if ((e.status & status::dataCrcError) != 0 || isImpossibleLength(e)) {
+    if ((e.status & status::dataCrcError) != 0 || e.sizeCode > 3 || state == DataState::CutShort) {
         crc = failingCrc(crc);
     }
     track.putCrc(crc);

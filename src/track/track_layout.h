@@ -32,7 +32,9 @@ public:
     explicit TrackSynthesis(const DiskImage& disk) : disk_(disk) {}
 
     // Each sector's progress field is set in the text, and its faults are marked: " BadID" (the ID
-    // is written with a correct CRC) and " CRC" (the data is written with a failing CRC).
+    // is written with a correct CRC) and " CRC" (the data is written with a failing CRC). A
+    // sector whose bytes are fill (no data field, not captured) is written as its ID alone; one
+    // longer than a slot or cut short gets a failing CRC, so no filled byte reads back as data.
     [[nodiscard]] TrackLayout track(int side, int cylinder, LogText& text);
 
 private:

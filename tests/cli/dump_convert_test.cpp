@@ -36,6 +36,8 @@ TEST(CliDump, PrintsTheDiskAndTheLogAsJson) {
     EXPECT_EQ(disk["tracks"][2]["side"], 0);
     EXPECT_EQ(sector["record"], 5);
     EXPECT_EQ(sector["status"], 0x43);
+    EXPECT_EQ(sector["dataState"], "crcError");
+    EXPECT_EQ(disk["tracks"][2]["sectors"][0]["dataState"], "good");
     EXPECT_EQ(sector["singleDensity"], 0);
     EXPECT_EQ(sector["sizeCode"], 1);
     EXPECT_EQ(sector["data"].get<std::string>().size(), 2048u);

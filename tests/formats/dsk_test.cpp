@@ -171,7 +171,8 @@ TEST(DskWriter, MfmFaIsStoredAsANormalMarkAndBadIdsAreReported) {
     EXPECT_EQ(bytes[2], 0x80);  // MFM, code 0, side 0, size bits 0 (256 bytes)
     EXPECT_EQ(log, "Saving DSK Image: " + log.substr(18, log.find('\r') - 18) +
                        "\r\n1 sector has a bad ID; DSK cannot mark that, so it is saved as a "
-                       "good ID.\r\nT001 H000 S001 - DSK image saved.");
+                       "good ID.\r\n1 sector has the MFM data mark FA, which DSK has no code "
+                       "for; it is saved as FB.\r\nT001 H000 S001 - DSK image saved.");
 }
 
 TEST(DskWriter, OversizedSectorRefusedBeforeWriting) {

@@ -91,8 +91,11 @@ TEST(ImdReader, HeadMapsCompressionAndSizes) {
     EXPECT_EQ(sectorAt(d, 1, 4, 0).data[255], 0xE5);
     EXPECT_EQ(sectorAt(d, 1, 4, 0).data[256], 0x20);
     EXPECT_EQ(sectorAt(d, 1, 4, 1).status, 0x43);
+    // Two records over two sides state one cylinder; cylinder 4 is held beyond it.
     EXPECT_EQ(maps.log, "Loading IMD Image: d.imd\r\nIMD 1.18\r\n\r\nT041 H6 S08 CRC\r\n"
-                        "T041 H6 S08 - IMD image loaded.");
+                        "3 sectors lie outside the stated 1 cylinder and 2 sides (cylinder 4 "
+                        "side 0 to cylinder 4 side 1); kept, and saved, merged and analysed with "
+                        "the rest.\r\nT041 H6 S08 - IMD image loaded.");
 
     std::vector<std::uint8_t> big{3, 0, 0, 1, 4, 1, 1};
     for (int i = 0; i < 2048; ++i) big.push_back(static_cast<std::uint8_t>(i < 1024 ? 1 : 2));
@@ -128,12 +131,20 @@ TEST(ImdReader, RefusalsAndTruncation) {
     bytes.resize(bytes.size() - 300);
     const auto cut = loadImd(bytes);
     EXPECT_EQ(cut.disk->trackCount, 2);
-    EXPECT_EQ(cut.disk->track(0, 1).sectorCount, 25);
+    // Every sector the numbering map names is kept; the one past the end loads as type 0
+    // does, so a merge with a second read fills it.
+    EXPECT_EQ(cut.disk->track(0, 1).sectorCount, 26);
     EXPECT_EQ(sectorAt(*cut.disk, 0, 1, 24).status, 0x43);
-    EXPECT_NE(cut.log.find("T001 H0 S25 CRC\r\nd.imd ends inside the data of T001 H0 S25; what is "
-                           "missing reads as spaces, marked CRC; 1 sector after it is lost.\r\n"
-                           "T001 H0 S25 - IMD image loaded."),
-              std::string::npos);
+    EXPECT_EQ(dataState(*cut.disk, 0, 1, 24), DataState::CutShort);
+    EXPECT_EQ(sectorAt(*cut.disk, 0, 1, 25).status, 0x83);
+    EXPECT_EQ(sectorAt(*cut.disk, 0, 1, 25).data[0], 0xE5);
+    EXPECT_EQ(dataState(*cut.disk, 0, 1, 25), DataState::NoDataField);
+    EXPECT_NE(cut.log.find("T001 H0 S25 CRC\r\nT001 H0 S26 BadID\r\nd.imd ends inside the data "
+                           "of T001 H0 S25; what is missing reads as spaces, marked CRC; 1 sector "
+                           "after it loads as unavailable (0xE5, BadID).\r\n"
+                           "T001 H0 S26 - IMD image loaded."),
+              std::string::npos)
+        << cut.log;
 
     auto disk = makeDiskImage();
     TextLog log;

@@ -25,6 +25,7 @@ struct Sector {
     bool noDataField = false;          // an ID without a data field
     int weakGoodRevolution = -1;       // SCP: the data reads differently in every revolution
                                        // but this one, where it reads well
+    bool notCaptured = false;          // TD0: skipped by the imaging program (flag 0x10, no data)
 };
 
 struct Track {

@@ -101,9 +101,10 @@ std::vector<std::uint8_t> writeTd0(const Disk& disk, const Td0Options& options) 
             for (const Sector& s : track.sectors) {
                 const std::uint8_t flags = static_cast<std::uint8_t>(
                     (s.badDataCrc ? 0x02 : 0) | (s.mark == 0xF8 ? 0x04 : 0) |
-                    (s.noDataField ? 0x20 : 0) | (s.badIdCrc ? 0x80 : 0));
+                    (s.noDataField ? 0x20 : 0) | (s.notCaptured ? 0x10 : 0) |
+                    (s.badIdCrc ? 0x80 : 0));
                 file.insert(file.end(), {s.cylinder, s.head, s.record, s.sizeCode, flags, 0});
-                if (s.noDataField) {
+                if (s.noDataField || s.notCaptured) {
                     continue;
                 }
                 const auto data = sectorBytes(s);
