@@ -7,14 +7,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sv::DiskImage& disk = svfuzz::sharedDisk();
     sv::clear(disk);
     svfuzz::NullLog log;
-    sv::LogText text(log, "Loading DMK Image: fuzz.dmk");
+    sv::LogEditor text(log, "Loading DMK Image: fuzz.dmk");
     sv::decodeDmk(svfuzz::input(data, size), disk, text);
     if (!sv::isEmpty(disk)) {
-        sv::LogText save(log, "Saving DMK Image: fuzz.dmk");
+        sv::LogEditor save(log, "Saving DMK Image: fuzz.dmk");
         const auto file = sv::encodeDmk(disk, save);
         if (file) {
             sv::clear(disk);
-            sv::LogText again(log, "Loading DMK Image: fuzz.dmk");
+            sv::LogEditor again(log, "Loading DMK Image: fuzz.dmk");
             sv::decodeDmk(*file, disk, again);
         }
     }

@@ -7,14 +7,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sv::DiskImage& disk = svfuzz::sharedDisk();
     sv::clear(disk);
     svfuzz::NullLog log;
-    sv::LogText text(log, "Loading HFE Image: fuzz.hfe");
+    sv::LogEditor text(log, "Loading HFE Image: fuzz.hfe");
     sv::decodeHfe(svfuzz::input(data, size), disk, text);
     if (!sv::isEmpty(disk)) {
-        sv::LogText save(log, "Saving HFE Image: fuzz.hfe");
+        sv::LogEditor save(log, "Saving HFE Image: fuzz.hfe");
         const auto file = sv::encodeHfe(disk, save);
         if (file) {
             sv::clear(disk);
-            sv::LogText again(log, "Loading HFE Image: fuzz.hfe");
+            sv::LogEditor again(log, "Loading HFE Image: fuzz.hfe");
             sv::decodeHfe(*file, disk, again);
         }
     }

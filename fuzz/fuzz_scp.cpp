@@ -7,7 +7,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sv::DiskImage& disk = svfuzz::sharedDisk();
     sv::clear(disk);
     svfuzz::NullLog log;
-    sv::LogText text(log, "Loading SCP Image: fuzz.scp");
+    sv::LogEditor text(log, "Loading SCP Image: fuzz.scp");
     sv::decodeScp(svfuzz::input(data, size), disk, text);
     return 0;
 }

@@ -44,8 +44,8 @@ int main(int argc, char** argv) {
                     scp.begin() + static_cast<std::ptrdiff_t>(std::min(words + 60'000, scp.size())));
         mkdisk::writeFile((root / "pll" / (name + ".bin")).string(), flux);
         sv::clear(*disk);
-        sv::TextLog log;
-        sv::LogText text(log, "seed");
+        sv::TextSink log;
+        sv::LogEditor text(log, "seed");
         sv::decodeDmk(dmk, *disk, text);
         mkdisk::writeFile((root / "analysis" / (name + ".bin")).string(),
                           svfuzz::analysisInputOf(*disk));

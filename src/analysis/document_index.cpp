@@ -24,7 +24,7 @@ std::string field(const ByteReader& in, std::size_t offset, std::size_t width) {
 
 void readDocumentIndex(std::span<const std::uint8_t> document, OperationLog& log) {
     const ByteReader in(document);
-    LogText text = LogText::continuing(log);
+    LogEditor text = LogEditor::continuing(log);
     unsigned block = in.le16(kFirstEntryOffset);
     if (block == 0) {
         text.line("No Directory Entries in Document");

@@ -47,17 +47,6 @@ std::string versionText(std::uint8_t v) {
     return std::string{hexDigit(v >> 4), '.', hexDigit(v & 15)};
 }
 
-std::string doubledAmpersands(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        out += c;
-        if (c == '&') {
-            out += '&';
-        }
-    }
-    return out;
-}
-
 std::uint32_t be32(const SectorData& s, std::size_t position) {
     return (std::uint32_t{byteAt(s, position)} << 24) |
            (std::uint32_t{byteAt(s, position + 1)} << 16) |
@@ -236,20 +225,20 @@ Recognition recogniseSystem(SectorReader& reader) {
     if (const SectorData& pt = reader.read(0, 0, 19); bytesAt(pt, 107, 121) == "Pickles & Trout") {
         const std::string version = std::string(bytesAt(pt, 20, 21));
         setValues(r, os::picklesTroutCpm, 2, 1, numberWritten(version));
-        r.diskTitle = doubledAmpersands(std::string(bytesAt(pt, 107, 121)) + " " +
-                                        std::string(bytesAt(pt, 15, 22)) + " Disk");
+        r.diskTitle = std::string(bytesAt(pt, 107, 121)) + " " + std::string(bytesAt(pt, 15, 22)) +
+                      " Disk";
         r.parameters = cpmParameters(1, 16, 512, 1, 4, 127);
         return r;
     }
     if (bytesAt(reader.read(0, 0, 3), 14, 24) == "BIOSMODSPNT") {
         setValues(r, os::picklesTroutCpm, 2, 1, 0x16);
-        r.diskTitle = doubledAmpersands("Pickles & Trout BIOSMODS.PNT Disk");
+        r.diskTitle = "Pickles & Trout BIOSMODS.PNT Disk";
         r.parameters = cpmParameters(1, 16, 512, 1, 4, 127);
         return r;
     }
     if (bytesAt(reader.read(0, 0, 11), 67, 72) == "Corvus") {
         setValues(r, os::picklesTroutCpm, 2, 1, 0x16);
-        r.diskTitle = doubledAmpersands("Pickles & Trout Corvus Disk");
+        r.diskTitle = "Pickles & Trout Corvus Disk";
         r.parameters = cpmParameters(1, 16, 512, 1, 4, 127);
         return r;
     }
@@ -349,7 +338,7 @@ DiskAnalysis analyseDisk(const DiskImage& disk, OperationLog& log) {
         list(analysis.recognition, reader, table, log);
     }
     if (table.truncated()) {
-        LogText text = LogText::continuing(log);
+        LogEditor text = LogEditor::continuing(log);
         text.line("Analysis: file contents beyond " +
                   std::to_string(EntryTable::kContentBudgetBytes >> 20) +
                   " MB not gathered; the listing is complete.");

@@ -12,8 +12,7 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
     cmd->add_option("OUT", *out, "File to write; its extension (DMK, DSK or HFE) picks the type")
         ->required();
     cmd->callback([in, out, &exitCode] {
-        const ImageSaver save = saverFor(*out);
-        if (save == nullptr) {
+        if (!isSavableType(*out)) {
             exitCode = kExitUsage;
             return;
         }
@@ -22,7 +21,7 @@ void addConvertCommand(CLI::App& app, int& exitCode) {
             exitCode = kExitFailed;
             return;
         }
-        exitCode = saveAndPrint(save, *out, *disk);
+        exitCode = saveAndPrint(*out, *disk);
     });
 }
 

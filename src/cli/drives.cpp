@@ -2,7 +2,7 @@
 #include "cli/cli_log.h"
 #include "cli/commands.h"
 #include "drives/drive_discovery.h"
-#include "drives/floppy_driver.h"
+#include "app/floppy_driver_factory.h"
 
 namespace sv::cli {
 

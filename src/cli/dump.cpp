@@ -7,7 +7,7 @@
 #include "cli/cli_log.h"
 #include "cli/commands.h"
 #include "cli/load.h"
-#include "formats/image_types.h"
+#include "app/image_commands.h"
 
 namespace sv::cli {
 

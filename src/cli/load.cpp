@@ -2,18 +2,20 @@
 
 #include <cstdio>
 
+#include "app/image_commands.h"
 #include "cli/cli_log.h"
 #include "cli/commands.h"
+#include "formats/image_types.h"
 
 namespace sv::cli {
 
-ImageSaver saverFor(const std::string& out) {
-    const ImageSaver save = findImageSaver(out);
-    if (save == nullptr) {
+bool isSavableType(const std::string& out) {
+    if (findImageSaver(out) == nullptr) {
         std::fprintf(stderr, "%s is not a type that can be saved; use %s.\n", out.c_str(),
                      savableTypes().c_str());
+        return false;
     }
-    return save;
+    return true;
 }
 
 bool loadAndPrint(const std::string& path, DiskImage& disk) {
@@ -23,11 +25,11 @@ bool loadAndPrint(const std::string& path, DiskImage& disk) {
     return loaded;
 }
 
-int saveAndPrint(ImageSaver save, const std::string& out, const DiskImage& disk) {
+int saveAndPrint(const std::string& out, const DiskImage& disk) {
     CliLog log;
-    const bool saved = save(out, disk, log);
+    const SaveOutcome outcome = saveImageByType(out, disk, log);
     log.print();
-    return saved ? kExitOk : kExitFailed;
+    return outcome == SaveOutcome::Saved ? kExitOk : kExitFailed;
 }
 
 }  // namespace sv::cli

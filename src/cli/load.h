@@ -5,19 +5,18 @@
 #include <string>
 
 #include "core/disk_image.h"
-#include "formats/image_types.h"
 
 namespace sv::cli {
 
-// The writer the extension of `out` names; nullptr after a message on stderr naming the types
-// that can be saved.
-[[nodiscard]] ImageSaver saverFor(const std::string& out);
+// False after a message on stderr naming the types that can be saved, when the extension of
+// `out` names no writer. Checked before anything is loaded.
+[[nodiscard]] bool isSavableType(const std::string& out);
 
 // Loads with the reader the extension picks and prints the load's log. False when no disk was
 // loaded.
 bool loadAndPrint(const std::string& path, DiskImage& disk);
 
-// Saves and prints the save's log. Returns the exit status.
-[[nodiscard]] int saveAndPrint(ImageSaver save, const std::string& out, const DiskImage& disk);
+// Saves by type and prints the save's log. Returns the exit status.
+[[nodiscard]] int saveAndPrint(const std::string& out, const DiskImage& disk);
 
 }  // namespace sv::cli

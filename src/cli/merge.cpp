@@ -4,8 +4,7 @@
 #include "cli/cli_log.h"
 #include "cli/commands.h"
 #include "cli/load.h"
-#include "formats/image_types.h"
-#include "merge/merge_command.h"
+#include "app/image_commands.h"
 
 namespace sv::cli {
 
@@ -20,8 +19,7 @@ void addMergeCommand(CLI::App& app, int& exitCode) {
     cmd->add_option("OUT", *out, "File to write; its extension (DMK, DSK or HFE) picks the type")
         ->required();
     cmd->callback([target, source, out, &exitCode] {
-        const ImageSaver save = saverFor(*out);
-        if (save == nullptr) {
+        if (!isSavableType(*out)) {
             exitCode = kExitUsage;
             return;
         }
@@ -43,7 +41,7 @@ void addMergeCommand(CLI::App& app, int& exitCode) {
                 return;
             }
         }
-        exitCode = saveAndPrint(save, *out, *disk);
+        exitCode = saveAndPrint(*out, *disk);
     });
 }
 

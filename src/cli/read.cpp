@@ -1,26 +1,11 @@
 // read [A|B] OUT: read the disk in a drive (or the simulated one) and save it as OUT.
-#include <cctype>
-
 #include "cli/cli_log.h"
 #include "cli/commands.h"
-#include "drives/floppy_driver.h"
+#include "app/floppy_driver_factory.h"
 #include "drives/physical_reader.h"
 #include "cli/load.h"
 
 namespace sv::cli {
-
-namespace {
-
-// "A", "b", "A:" ... -> "A:" / "B:"; empty when the text names no drive.
-std::string driveName(const std::string& text) {
-    if (text.empty() || text.size() > 2 || (text.size() == 2 && text[1] != ':')) {
-        return {};
-    }
-    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
-    return letter == 'A' || letter == 'B' ? std::string(1, letter) + ":" : std::string();
-}
-
-}  // namespace
 
 void addReadCommand(CLI::App& app, int& exitCode) {
     auto* cmd = app.add_subcommand(
@@ -37,8 +22,7 @@ void addReadCommand(CLI::App& app, int& exitCode) {
             exitCode = kExitUsage;
             return;
         }
-        const ImageSaver save = saverFor(out);
-        if (save == nullptr) {
+        if (!isSavableType(out)) {
             exitCode = kExitUsage;
             return;
         }
@@ -53,7 +37,7 @@ void addReadCommand(CLI::App& app, int& exitCode) {
                 return;
             }
         }
-        exitCode = saveAndPrint(save, out, *disk);
+        exitCode = saveAndPrint(out, *disk);
     });
 }
 

@@ -106,7 +106,7 @@ std::string outsideGeometryNote(const DiskImage& disk) {
            where + "); kept, and saved, merged and analysed with the rest.";
 }
 
-void noteOutsideGeometry(LogText& log, const DiskImage& disk) {
+void noteOutsideGeometry(LogEditor& log, const DiskImage& disk) {
     if (const std::string note = outsideGeometryNote(disk); !note.empty()) {
         addNotesAboveClosing(log, {note}, log.field());
     }

@@ -107,9 +107,9 @@ struct HeldGeometry {
 // how many and where. Empty when every sector is inside.
 [[nodiscard]] std::string outsideGeometryNote(const DiskImage& disk);
 
-class LogText;
+class LogEditor;
 // Adds outsideGeometryNote above the closing line, when there is one. Every loader calls it last.
-void noteOutsideGeometry(LogText& log, const DiskImage& disk);
+void noteOutsideGeometry(LogEditor& log, const DiskImage& disk);
 
 // What a reader found of a sector's data field; the state follows from it, the most telling
 // fact first (a sector not captured says more than one cut short, and so on).

@@ -43,24 +43,24 @@ std::string mergeSectorField(int cylinder, int head, int record) {
     return sectorField(cylinder, head, record) + " ->      ";
 }
 
-LogText::LogText(OperationLog& log, std::string_view opening) : LogText(log, std::string(opening), true) {}
+LogEditor::LogEditor(OperationLog& log, std::string_view opening) : LogEditor(log, std::string(opening), true) {}
 
-LogText::LogText(OperationLog& log, std::string text, bool showNow) : log_(log), text_(std::move(text)) {
+LogEditor::LogEditor(OperationLog& log, std::string text, bool showNow) : log_(log), text_(std::move(text)) {
     if (showNow) {
         show();
     }
 }
 
-LogText LogText::continuing(OperationLog& log) { return LogText(log, log.currentText(), false); }
+LogEditor LogEditor::continuing(OperationLog& log) { return LogEditor(log, log.currentText(), false); }
 
-void LogText::line(std::string_view line) {
+void LogEditor::line(std::string_view line) {
     text_ += "\r\n";
     text_ += line;
     fieldStart_ = std::string::npos;
     show();
 }
 
-void LogText::openField(std::string_view field, bool showNow) {
+void LogEditor::openField(std::string_view field, bool showNow) {
     text_ += "\r\n";
     fieldStart_ = text_.size();
     text_ += field;
@@ -69,7 +69,7 @@ void LogText::openField(std::string_view field, bool showNow) {
     }
 }
 
-void LogText::setField(std::string_view field) {
+void LogEditor::setField(std::string_view field) {
     if (fieldStart_ == std::string::npos) {
         text_ += "\r\n";
         fieldStart_ = text_.size();
@@ -79,9 +79,9 @@ void LogText::setField(std::string_view field) {
     show();
 }
 
-void LogText::mark(std::string_view marker) { mark(marker, field()); }
+void LogEditor::mark(std::string_view marker) { mark(marker, field()); }
 
-void LogText::mark(std::string_view marker, std::string_view freshField) {
+void LogEditor::mark(std::string_view marker, std::string_view freshField) {
     const std::string fresh(freshField);  // may alias text_
     text_ += marker;
     text_ += "\r\n";
@@ -90,13 +90,13 @@ void LogText::mark(std::string_view marker, std::string_view freshField) {
     show();
 }
 
-void LogText::finish(std::string_view closing) {
+void LogEditor::finish(std::string_view closing) {
     text_ += closing;
     fieldStart_ = std::string::npos;
     show();
 }
 
-void LogText::fail(std::string_view first, std::string_view second) {
+void LogEditor::fail(std::string_view first, std::string_view second) {
     text_ += "\r\n";
     text_ += first;
     if (!second.empty()) {
@@ -107,7 +107,7 @@ void LogText::fail(std::string_view first, std::string_view second) {
     show();
 }
 
-void addNotesAboveClosing(LogText& log, const std::vector<std::string>& notes,
+void addNotesAboveClosing(LogEditor& log, const std::vector<std::string>& notes,
                           std::string_view lastField) {
     for (const auto& note : notes) {
         log.setField(note);

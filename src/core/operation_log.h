@@ -15,8 +15,8 @@ public:
     [[nodiscard]] virtual std::string currentText() const = 0;
 };
 
-// The log held as plain text: for tests, and as the base of the front ends' logs.
-class TextLog : public OperationLog {
+// A sink that keeps the text it was last shown: for tests, and the base of the front ends' logs.
+class TextSink : public OperationLog {
 public:
     void show(const std::string& text) override { text_ = text; }
     [[nodiscard]] std::string currentText() const override { return text_; }
@@ -36,12 +36,12 @@ private:
 // The one owner of an operation's log text. Operations call its verbs; only this class
 // replaces the trailing progress field or appends markers, so the field is always replaced by
 // its own length, even when a wide number made it longer than its form.
-class LogText {
+class LogEditor {
 public:
     // A fresh text that discards what the log showed before; shown at once.
-    LogText(OperationLog& log, std::string_view opening);
+    LogEditor(OperationLog& log, std::string_view opening);
     // Continues the text the log shows now (operations that add to the pane).
-    [[nodiscard]] static LogText continuing(OperationLog& log);
+    [[nodiscard]] static LogEditor continuing(OperationLog& log);
 
     // += "\r\n" + line; shown.
     void line(std::string_view line);
@@ -67,7 +67,7 @@ public:
     void show() { log_.show(text_); }
 
 private:
-    LogText(OperationLog& log, std::string text, bool showNow);
+    LogEditor(OperationLog& log, std::string text, bool showNow);
 
     OperationLog& log_;
     std::string text_;
@@ -76,7 +76,7 @@ private:
 
 // Report lines that belong above an operation's closing line: each note takes the place of the
 // open progress field, and `lastField` opens again below them for the closing text.
-void addNotesAboveClosing(LogText& log, const std::vector<std::string>& notes,
+void addNotesAboveClosing(LogEditor& log, const std::vector<std::string>& notes,
                           std::string_view lastField);
 
 }  // namespace sv

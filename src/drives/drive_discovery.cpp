@@ -34,7 +34,7 @@ std::vector<std::string> DriveControlStates::entries(int listId) const {
 }
 
 void discoverDrives(FloppyDriver& driver, OperationLog& log, DriveControls& controls) {
-    LogText text(log, "Finding Physical drives ");
+    LogEditor text(log, "Finding Physical drives ");
     const DriverStatus status = driver.queryDriver();
     if (!status.present) {
         text.line(kDriverAbsent);
@@ -59,7 +59,7 @@ void discoverDrives(FloppyDriver& driver, OperationLog& log, DriveControls& cont
 }
 
 void discoverCatweaselCards(OperationLog& log, DriveControls& controls, const CatweaselCard& card) {
-    LogText text = LogText::continuing(log);
+    LogEditor text = LogEditor::continuing(log);
     text.line("Finding Catweasel Card(s)");
     if (card.type == 0) {
         text.line("CatWeasel card is not installed, or could not be found.");

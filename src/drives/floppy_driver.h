@@ -111,8 +111,4 @@ public:
     [[nodiscard]] virtual std::unique_ptr<FloppyDrive> openDrive(int unit) = 0;
 };
 
-// The driver both programs use: the simulated drive when SECTORVANE_DRIVE_SIM names a disk
-// image, otherwise the Linux raw floppy-controller driver.
-[[nodiscard]] std::unique_ptr<FloppyDriver> makeFloppyDriver();
-
 }  // namespace sv

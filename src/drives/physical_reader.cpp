@@ -71,7 +71,7 @@ std::pair<TrackScan, std::uint8_t> scanSide(FloppyDrive& drive, std::uint8_t sid
 
 class DiskReader {
 public:
-    DiskReader(DiskImage& disk, FloppyDrive& drive, LogText& log)
+    DiskReader(DiskImage& disk, FloppyDrive& drive, LogEditor& log)
         : disk_(disk), drive_(drive), log_(log) {}
 
     // Reads tracks until the last side of one has no IDs, or 80 tracks.
@@ -177,7 +177,7 @@ private:
 
     DiskImage& disk_;
     FloppyDrive& drive_;
-    LogText& log_;
+    LogEditor& log_;
     std::vector<std::uint8_t> transfer_ = std::vector<std::uint8_t>(kSectorDataBytes);
     std::array<std::uint8_t, kSectorDataBytes> working_{};
 };
@@ -187,7 +187,7 @@ private:
 void readPhysicalDisk(std::string_view drive, DiskImage& disk, FloppyDriver& driver,
                       OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading Physical disc in Drive " + std::string(drive));
+    LogEditor text(log, "Loading Physical disc in Drive " + std::string(drive));
 
     const DriverStatus status = driver.queryDriver();
     if (!status.present) {

@@ -29,7 +29,7 @@ void loadDmkImage(const std::string& path, DiskImage& disk, OperationLog& log);
 // The load after the file is in memory: header, tracks, sectors. The log text holds the opening
 // line; this adds the progress field, the problem lines and, when the load succeeds, the
 // closing text. The disk must be cleared.
-void decodeDmk(std::span<const std::uint8_t> file, DiskImage& disk, LogText& text);
+void decodeDmk(std::span<const std::uint8_t> file, DiskImage& disk, LogEditor& text);
 
 // Writes the disk as a DMK file at exactly `path`. False when nothing was written (the log
 // says why).
@@ -41,6 +41,6 @@ bool saveDmkImage(const std::string& path, const DiskImage& disk, OperationLog& 
 // The file a save writes, with the progress and problem lines added to the text; nothing when
 // the disk cannot be written as DMK (the text says why).
 [[nodiscard]] std::optional<std::vector<std::uint8_t>> encodeDmk(const DiskImage& disk,
-                                                                 LogText& text);
+                                                                 LogEditor& text);
 
 }  // namespace sv

@@ -58,7 +58,7 @@ private:
 // Reads the sector whose ID mark is at `position`; its data mark is looked for before
 // `nextId`, the track offset of the next ID on the track. Returns what was found of the data.
 DataFacts readSector(const ByteReader& track, std::size_t position, std::size_t nextId, bool mfm,
-                     SectorEntry& entry, LogText& text) {
+                     SectorEntry& entry, LogEditor& text) {
     DataFacts facts;
     const bool doubled = !mfm && track.has(position, 2) && track.u8(position) == track.u8(position + 1);
     SectorCursor in(track, position, doubled ? 2 : 1);
@@ -136,7 +136,7 @@ DataFacts readSector(const ByteReader& track, std::size_t position, std::size_t 
 
 }  // namespace
 
-void decodeDmk(std::span<const std::uint8_t> file, DiskImage& disk, LogText& text) {
+void decodeDmk(std::span<const std::uint8_t> file, DiskImage& disk, LogEditor& text) {
     const ByteReader header(file);
     if (file.size() < kDmkHeaderBytes) {
         text.fail("The file is too short for a DMK header (" + std::to_string(file.size()) +
@@ -229,8 +229,8 @@ void decodeDmk(std::span<const std::uint8_t> file, DiskImage& disk, LogText& tex
 
 void loadDmkImage(const std::string& path, DiskImage& disk, OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading DMK Image: " + path);
-    const auto file = readImageFile(path, text, FailureStops::With);
+    LogEditor text(log, "Loading DMK Image: " + path);
+    const auto file = readImageFile(path, text, ReaderWording::WithFullStops);
     if (!file) {
         return;
     }

@@ -41,7 +41,7 @@ std::optional<DmkTrack> storeTrack(const TrackLayout& layout) {
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> encodeDmk(const DiskImage& disk, LogText& text) {
+std::optional<std::vector<std::uint8_t>> encodeDmk(const DiskImage& disk, LogEditor& text) {
     const HeldGeometry held = heldGeometry(disk);
     const int cylinders = std::min<int>(held.cylinders, kMaxCylinders);
     const int sides = std::clamp<int>(held.sides, 1, kMaxSides);
@@ -123,7 +123,7 @@ constexpr std::array<LossRule, 4> kDmkLosses{{
 SavePreflight dmkSavePreflight(const DiskImage& disk) { return preflightSave(disk, kDmkLosses); }
 
 bool saveDmkImage(const std::string& path, const DiskImage& disk, OperationLog& log) {
-    LogText text(log, "Saving DMK Image: " + path);
+    LogEditor text(log, "Saving DMK Image: " + path);
     const auto file = encodeDmk(disk, text);
     if (!file) {
         return false;

@@ -67,7 +67,7 @@ bool isWholeBlock(const ByteReader& in, std::size_t block) {
     return in.has(block + kBlockTableBytes, data);
 }
 
-void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& text,
+void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogEditor& text,
                const std::string& path) {
     const ByteReader in(bytes);
     disk.writeProtect = in.u8(kWriteProtectOffset) == 0x00 ? 0xFF : 0x00;
@@ -166,7 +166,7 @@ void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
     }
     if (highestCylinder < 0) {
         abortEmptyLoad(text, disk, std::move(notes), path + " holds no sector entry that could be read.",
-                       FailureStops::With);
+                       ReaderWording::WithFullStops);
         return;
     }
     // Every cylinder that holds a sector is inside the geometry, also past a track that holds
@@ -187,8 +187,8 @@ void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
 
 void loadDskImage(const std::string& path, DiskImage& disk, OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading DSK Image: " + path);
-    const auto bytes = readImageFile(path, text, FailureStops::With);
+    LogEditor text(log, "Loading DSK Image: " + path);
+    const auto bytes = readImageFile(path, text, ReaderWording::WithFullStops);
     if (!bytes) {
         return;
     }
@@ -196,7 +196,7 @@ void loadDskImage(const std::string& path, DiskImage& disk, OperationLog& log) {
 }
 
 bool saveDskImage(const std::string& path, const DiskImage& disk, OperationLog& log) {
-    LogText text(log, "Saving DSK Image: " + path);
+    LogEditor text(log, "Saving DSK Image: " + path);
 
     // Refused before anything is written: the table has no code for these lengths, so the file
     // would not read back.
@@ -297,7 +297,7 @@ SavePreflight dskSavePreflight(const DiskImage& disk) { return preflightSave(dis
 void loadDskBytes(std::span<const std::uint8_t> bytes, const std::string& path, DiskImage& disk,
                   OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading DSK Image: " + path);
+    LogEditor text(log, "Loading DSK Image: " + path);
     decodeDsk(bytes, disk, text, path);
 }
 

@@ -130,7 +130,7 @@ bool gatherSide(const ByteReader& in, std::size_t start, std::size_t sideBytes, 
 
 }  // namespace
 
-void decodeHfe(std::span<const std::uint8_t> file, DiskImage& disk, LogText& text) {
+void decodeHfe(std::span<const std::uint8_t> file, DiskImage& disk, LogEditor& text) {
     const ByteReader in(file);
     const std::string_view signature(reinterpret_cast<const char*>(file.data()),
                                       std::min<std::size_t>(file.size(), kSignatureV1.size()));
@@ -222,7 +222,7 @@ void decodeHfe(std::span<const std::uint8_t> file, DiskImage& disk, LogText& tex
     }
     if (sectorsFound == 0) {
         abortEmptyLoad(text, disk, std::move(notes), "No sector was found on any track.",
-                       FailureStops::With);
+                       ReaderWording::WithFullStops);
         return;
     }
     disk.trackCount = static_cast<std::uint8_t>(std::max(keptCylinders, 1));
@@ -233,8 +233,8 @@ void decodeHfe(std::span<const std::uint8_t> file, DiskImage& disk, LogText& tex
 
 void loadHfeImage(const std::string& path, DiskImage& disk, OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading HFE Image: " + path);
-    const auto file = readImageFile(path, text, FailureStops::With);
+    LogEditor text(log, "Loading HFE Image: " + path);
+    const auto file = readImageFile(path, text, ReaderWording::WithFullStops);
     if (!file) {
         return;
     }
@@ -248,7 +248,7 @@ void loadHfeImage(const std::string& path, DiskImage& disk, OperationLog& log) {
 
 SavePreflight hfeSavePreflight(const DiskImage& disk) { return dmkSavePreflight(disk); }
 
-std::optional<std::vector<std::uint8_t>> encodeHfe(const DiskImage& disk, LogText& text) {
+std::optional<std::vector<std::uint8_t>> encodeHfe(const DiskImage& disk, LogEditor& text) {
     const HeldGeometry held = heldGeometry(disk);
     const int cylinders = std::min<int>(held.cylinders, kMaxCylinders);
     const int sides = std::clamp<int>(held.sides, 1, kMaxSides);
@@ -367,7 +367,7 @@ std::optional<std::vector<std::uint8_t>> encodeHfe(const DiskImage& disk, LogTex
 }
 
 bool saveHfeImage(const std::string& path, const DiskImage& disk, OperationLog& log) {
-    LogText text(log, "Saving HFE Image: " + path);
+    LogEditor text(log, "Saving HFE Image: " + path);
     const auto file = encodeHfe(disk, text);
     if (!file) {
         return false;

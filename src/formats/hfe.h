@@ -18,7 +18,7 @@ void loadHfeImage(const std::string& path, DiskImage& disk, OperationLog& log);
 
 // The load after the file is in memory. The log text holds the opening line; the disk must be
 // cleared.
-void decodeHfe(std::span<const std::uint8_t> file, DiskImage& disk, LogText& text);
+void decodeHfe(std::span<const std::uint8_t> file, DiskImage& disk, LogEditor& text);
 
 // Writes the disk as an HFE version 1 file at exactly `path`, every track synthesised as the DMK
 // writer lays it out. False when nothing was written (the log says why).
@@ -29,6 +29,6 @@ bool saveHfeImage(const std::string& path, const DiskImage& disk, OperationLog& 
 [[nodiscard]] SavePreflight hfeSavePreflight(const DiskImage& disk);
 
 [[nodiscard]] std::optional<std::vector<std::uint8_t>> encodeHfe(const DiskImage& disk,
-                                                                 LogText& text);
+                                                                 LogEditor& text);
 
 }  // namespace sv

@@ -6,10 +6,10 @@
 
 namespace sv {
 
-std::optional<std::vector<std::uint8_t>> readImageFile(const std::string& path, LogText& log,
-                                                       FailureStops stops) {
+std::optional<std::vector<std::uint8_t>> readImageFile(const std::string& path, LogEditor& log,
+                                                       ReaderWording stops) {
     FileBytes file = readWholeFile(path);
-    const char* stop = stops == FailureStops::With ? "." : "";
+    const char* stop = stops == ReaderWording::WithFullStops ? "." : "";
     switch (file.error) {
     case ReadFileError::None:
         return std::move(file.bytes);
@@ -38,15 +38,15 @@ std::string SkippedSectors::report(std::string_view why) const {
     return text + "; not kept.";
 }
 
-void abortEmptyLoad(LogText& log, DiskImage& disk, std::vector<std::string> notes,
-                    const std::string& reason, FailureStops stops) {
+void abortEmptyLoad(LogEditor& log, DiskImage& disk, std::vector<std::string> notes,
+                    const std::string& reason, ReaderWording stops) {
     clear(disk);
     notes.push_back(reason);
-    addNotesAboveClosing(log, notes, stops == FailureStops::With ? "Operation aborted." : "Operation aborted");
+    addNotesAboveClosing(log, notes, stops == ReaderWording::WithFullStops ? "Operation aborted." : "Operation aborted");
     log.finish("");
 }
 
-void finishTrackRecordLoad(LogText& log, DiskImage& disk, const std::string& path, int tracksKept,
+void finishTrackRecordLoad(LogEditor& log, DiskImage& disk, const std::string& path, int tracksKept,
                            const std::string& endNote, const SkippedSectors& beyond,
                            std::string_view lastField, std::string_view closing) {
     const int sides = std::max<int>(disk.sideCount, 1);
@@ -60,7 +60,7 @@ void finishTrackRecordLoad(LogText& log, DiskImage& disk, const std::string& pat
     }
     if (disk.trackCount == 0) {
         abortEmptyLoad(log, disk, std::move(notes), path + " holds no track that could be read",
-                       FailureStops::Without);
+                       ReaderWording::WithoutFullStops);
         return;
     }
     if (std::string note = outsideGeometryNote(disk); !note.empty()) {
@@ -71,7 +71,7 @@ void finishTrackRecordLoad(LogText& log, DiskImage& disk, const std::string& pat
     setSourcePath(disk, path);
 }
 
-bool commitImageFile(const std::string& path, std::span<const std::uint8_t> bytes, LogText& log) {
+bool commitImageFile(const std::string& path, std::span<const std::uint8_t> bytes, LogEditor& log) {
     if (writeFileAtomically(path, bytes)) {
         return true;
     }

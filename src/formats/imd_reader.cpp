@@ -55,7 +55,7 @@ std::string plural(int count, std::string_view one, std::string_view many) {
     return std::to_string(count) + " " + std::string(count == 1 ? one : many);
 }
 
-void decodeImd(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& text,
+void decodeImd(std::span<const std::uint8_t> bytes, DiskImage& disk, LogEditor& text,
                const std::string& path) {
     const ByteReader in(bytes);
     const auto headerEnd = std::find(bytes.begin(), bytes.end(), kHeaderEnd);
@@ -217,8 +217,8 @@ std::string sideLogPath(const std::string& path) {
 
 void loadImdImage(const std::string& path, DiskImage& disk, OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading IMD Image: " + path);
-    const auto bytes = readImageFile(path, text, FailureStops::Without);
+    LogEditor text(log, "Loading IMD Image: " + path);
+    const auto bytes = readImageFile(path, text, ReaderWording::WithoutFullStops);
     if (!bytes) {
         return;
     }
@@ -236,7 +236,7 @@ void loadImdImage(const std::string& path, DiskImage& disk, OperationLog& log) {
 void loadImdBytes(std::span<const std::uint8_t> bytes, const std::string& path, DiskImage& disk,
                   OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading IMD Image: " + path);
+    LogEditor text(log, "Loading IMD Image: " + path);
     decodeImd(bytes, disk, text, path);
 }
 

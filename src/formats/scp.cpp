@@ -261,7 +261,7 @@ std::uint32_t checksum(std::span<const std::uint8_t> file) {
 
 }  // namespace
 
-void decodeScp(std::span<const std::uint8_t> file, DiskImage& disk, LogText& text) {
+void decodeScp(std::span<const std::uint8_t> file, DiskImage& disk, LogEditor& text) {
     ByteReader in(file);
     const std::string_view signature(reinterpret_cast<const char*>(file.data()),
                                       std::min(file.size(), kSignature.size()));
@@ -397,7 +397,7 @@ void decodeScp(std::span<const std::uint8_t> file, DiskImage& disk, LogText& tex
     }
     if (cylinders == 0) {
         abortEmptyLoad(text, disk, std::move(notes), "No sector was found in the flux of any track.",
-                       FailureStops::With);
+                       ReaderWording::WithFullStops);
         return;
     }
     disk.trackCount = static_cast<std::uint8_t>(cylinders);
@@ -411,8 +411,8 @@ void decodeScp(std::span<const std::uint8_t> file, DiskImage& disk, LogText& tex
 
 void loadScpImage(const std::string& path, DiskImage& disk, OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading SCP Image: " + path);
-    const auto file = readImageFile(path, text, FailureStops::With);
+    LogEditor text(log, "Loading SCP Image: " + path);
+    const auto file = readImageFile(path, text, ReaderWording::WithFullStops);
     if (!file) {
         return;
     }

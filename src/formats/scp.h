@@ -16,6 +16,6 @@ void loadScpImage(const std::string& path, DiskImage& disk, OperationLog& log);
 
 // The load after the file is in memory. The log text holds the opening line; the disk must be
 // cleared.
-void decodeScp(std::span<const std::uint8_t> file, DiskImage& disk, LogText& text);
+void decodeScp(std::span<const std::uint8_t> file, DiskImage& disk, LogEditor& text);
 
 }  // namespace sv

@@ -138,7 +138,7 @@ BlockResult decodeBlocks(const ByteReader& in, std::size_t& pos, std::size_t len
     return BlockResult::Complete;
 }
 
-void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& text,
+void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogEditor& text,
                const std::string& path) {
     const ByteReader in(bytes);
     const bool normal = in.has(0, 2) && bytes[0] == 'T' && bytes[1] == 'D';
@@ -267,8 +267,8 @@ void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogText& te
 
 void loadTd0Image(const std::string& path, DiskImage& disk, OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading Teledisk Image: " + path);
-    const auto bytes = readImageFile(path, text, FailureStops::Without);
+    LogEditor text(log, "Loading Teledisk Image: " + path);
+    const auto bytes = readImageFile(path, text, ReaderWording::WithoutFullStops);
     if (!bytes) {
         return;
     }
@@ -278,7 +278,7 @@ void loadTd0Image(const std::string& path, DiskImage& disk, OperationLog& log) {
 void loadTd0Bytes(std::span<const std::uint8_t> bytes, const std::string& path, DiskImage& disk,
                   OperationLog& log) {
     clear(disk);
-    LogText text(log, "Loading Teledisk Image: " + path);
+    LogEditor text(log, "Loading Teledisk Image: " + path);
     decodeTd0(bytes, disk, text, path);
 }
 

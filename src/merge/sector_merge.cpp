@@ -61,7 +61,7 @@ std::string mergeOutcomeText(MergeOutcome outcome, std::uint8_t status, DataStat
 }
 
 void mergeImages(DiskImage& target, const DiskImage& source, OperationLog& log) {
-    LogText text(log, "Merging disk Images:");
+    LogEditor text(log, "Merging disk Images:");
     text.openField(mergeSectorField(0, 0, 0), true);
     const HeldGeometry held = heldGeometry(target);
     const int cylinders = std::min<int>(held.cylinders, kMaxCylinders);

@@ -131,7 +131,7 @@ std::uint16_t writeMark(LayoutBuilder& track, bool fm, std::uint8_t mark) {
 }
 
 void writeSector(LayoutBuilder& track, const SectorEntry& e, DataState state, std::uint8_t gap3,
-                 std::size_t& idMarkAt, LogText& text) {
+                 std::size_t& idMarkAt, LogEditor& text) {
     const bool fm = e.singleDensity == 1;
     track.setFm(fm);
     const std::array<std::uint8_t, 4> id{e.cylinder, e.head, e.record, e.sizeCode};
@@ -175,7 +175,7 @@ void writeSector(LayoutBuilder& track, const SectorEntry& e, DataState state, st
 
 }  // namespace
 
-TrackLayout TrackSynthesis::track(int side, int cylinder, LogText& text) {
+TrackLayout TrackSynthesis::track(int side, int cylinder, LogEditor& text) {
     TrackLayout layout;
     const TrackRecord& t = disk_.track(side, cylinder);
     layout.sectorCount = std::min<int>(t.sectorCount, kMaxSectorsPerTrack);

@@ -35,7 +35,7 @@ public:
     // is written with a correct CRC) and " CRC" (the data is written with a failing CRC). A
     // sector whose bytes are fill (no data field, not captured) is written as its ID alone; one
     // longer than a slot or cut short gets a failing CRC, so no filled byte reads back as data.
-    [[nodiscard]] TrackLayout track(int side, int cylinder, LogText& text);
+    [[nodiscard]] TrackLayout track(int side, int cylinder, LogEditor& text);
 
 private:
     const DiskImage& disk_;

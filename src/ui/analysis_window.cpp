@@ -16,14 +16,14 @@ namespace sv::ui {
 
 namespace {
 
-constexpr DialogSpec kAnalysisDialog{"Analysis of Disk", 558, 393};
+constexpr DialogLayout kAnalysisDialog{"Analysis of Disk", 558, 393};
 
 constexpr std::array kAnalysisControls{
-    ControlSpec{analysisId::diskInfo, ControlKind::Label, "DiskInfo", 5, 5, 540, 25},
-    ControlSpec{analysisId::list, ControlKind::ListBox, "", 5, 30, 540, 335},
-    ControlSpec{analysisId::addFile, ControlKind::PushButton, "Add File", 5, 370, 55, 15, true},
-    ControlSpec{analysisId::addFileBox, ControlKind::EditBox, "", 65, 370, 400, 15, true},
-    ControlSpec{analysisId::exit, ControlKind::PushButton, "Exit", 490, 370, 55, 15},
+    ControlLayout{analysisId::diskInfo, ControlKind::Label, "DiskInfo", 5, 5, 540, 25},
+    ControlLayout{analysisId::list, ControlKind::ListBox, "", 5, 30, 540, 335},
+    ControlLayout{analysisId::addFile, ControlKind::PushButton, "Add File", 5, 370, 55, 15, true},
+    ControlLayout{analysisId::addFileBox, ControlKind::EditBox, "", 65, 370, 400, 15, true},
+    ControlLayout{analysisId::exit, ControlKind::PushButton, "Exit", 490, 370, 55, 15},
 };
 
 constexpr int kRowRole = Qt::UserRole;
@@ -48,6 +48,7 @@ AnalysisWindow::AnalysisWindow(const DiskImage& disk, OperationLog& log,
     list_->setFont(fixed);
 
     analysis_ = analyseDisk(disk, log);
+    // A plain-text label with no buddy takes no mnemonic, so the title's "&" is shown as it is.
     findControl<QLabel>(*this, analysisId::diskInfo)->setText(latin1Lines(analysis_.diskInfo));
     for (const std::size_t index : analysis_.listOrder) {
         if (index >= analysis_.entries.size()) {

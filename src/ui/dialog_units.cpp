@@ -61,7 +61,7 @@ void setControlPresent(QWidget* control, bool present) {
 
 namespace {
 
-QWidget* createControl(QDialog& dialog, const ControlSpec& spec) {
+QWidget* createControl(QDialog& dialog, const ControlLayout& spec) {
     const QString caption = QString::fromUtf8(spec.caption);
     switch (spec.kind) {
     case ControlKind::PushButton: {
@@ -116,13 +116,13 @@ QWidget* createControl(QDialog& dialog, const ControlSpec& spec) {
 
 }  // namespace
 
-void buildDialog(QDialog& dialog, const DialogSpec& spec, std::span<const ControlSpec> controls) {
+void buildDialog(QDialog& dialog, const DialogLayout& spec, std::span<const ControlLayout> controls) {
     const QFont font = dialogFont();
     dialog.setFont(font);
     dialog.setWindowTitle(QString::fromUtf8(spec.caption));
     const BaseUnits units = baseUnits(font);
     dialog.setFixedSize(toPixels(units, 0, 0, spec.width, spec.height).size());
-    for (const ControlSpec& item : controls) {
+    for (const ControlLayout& item : controls) {
         QWidget* control = createControl(dialog, item);
         control->setObjectName(controlName(item.id));
         control->setGeometry(toPixels(units, item.x, item.y, item.width, item.height));

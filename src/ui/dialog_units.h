@@ -25,7 +25,7 @@ enum class ControlKind {
     TextView,  // editable multi-line text, both scroll bars
 };
 
-struct ControlSpec {
+struct ControlLayout {
     int id;
     ControlKind kind;
     const char* caption;
@@ -36,7 +36,7 @@ struct ControlSpec {
     bool disabled = false;
 };
 
-struct DialogSpec {
+struct DialogLayout {
     const char* caption;
     int width;   // client area, dialog units
     int height;
@@ -61,7 +61,7 @@ struct BaseUnits {
 // Sizes the dialog's client area, sets its caption and font and creates every control of the
 // table in order (which is also the Tab order). Each control's object name is its id in
 // decimal.
-void buildDialog(QDialog& dialog, const DialogSpec& spec, std::span<const ControlSpec> controls);
+void buildDialog(QDialog& dialog, const DialogLayout& spec, std::span<const ControlLayout> controls);
 
 [[nodiscard]] QString controlName(int id);
 // The control with that id inside `dialog`, or nullptr.

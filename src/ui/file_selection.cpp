@@ -2,7 +2,7 @@
 
 #include <QLineEdit>
 
-#include "formats/image_types.h"
+#include "app/file_choice.h"
 
 namespace sv::ui {
 

@@ -19,13 +19,13 @@ namespace sv::ui {
 
 namespace {
 
-constexpr DialogSpec kViewerDialog{"File Viewer", 465, 380};
+constexpr DialogLayout kViewerDialog{"File Viewer", 465, 380};
 
 constexpr std::array kViewerControls{
-    ControlSpec{viewerId::text, ControlKind::TextView, "", 5, 5, 455, 350},
-    ControlSpec{viewerId::saveFile, ControlKind::PushButton, "Save File...", 5, 360, 60, 15},
-    ControlSpec{viewerId::saveResult, ControlKind::Label, "", 70, 362, 315, 13},
-    ControlSpec{viewerId::exit, ControlKind::PushButton, "Exit", 390, 360, 60, 15},
+    ControlLayout{viewerId::text, ControlKind::TextView, "", 5, 5, 455, 350},
+    ControlLayout{viewerId::saveFile, ControlKind::PushButton, "Save File...", 5, 360, 60, 15},
+    ControlLayout{viewerId::saveResult, ControlKind::Label, "", 70, 362, 315, 13},
+    ControlLayout{viewerId::exit, ControlKind::PushButton, "Exit", 390, 360, 60, 15},
 };
 
 constexpr int kContentsFilter = 0;

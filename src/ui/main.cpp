@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "drives/floppy_driver.h"
+#include "app/floppy_driver_factory.h"
 #include "ui/file_dialogs.h"
 #include "ui/main_window.h"
 

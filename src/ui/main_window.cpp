@@ -13,11 +13,10 @@
 
 #include "ui/analysis_window.h"
 #include "ui/dialog_units.h"
+#include "app/image_commands.h"
 #include "drives/drive_discovery.h"
 #include "drives/physical_reader.h"
 #include "drives/floppy_driver.h"
-#include "formats/image_types.h"
-#include "merge/merge_command.h"
 #include "ui/file_dialogs.h"
 #include "ui/file_selection.h"
 
@@ -25,29 +24,29 @@ namespace sv::ui {
 
 namespace {
 
-constexpr DialogSpec kMainDialog{"Sectorvane", 272, 315};
+constexpr DialogLayout kMainDialog{"Sectorvane", 272, 315};
 
 // In creation order, which is also the Tab order.
 constexpr std::array kMainControls{
-    ControlSpec{mainId::exit, ControlKind::PushButton, "Exit", 210, 295, 54, 15},
-    ControlSpec{mainId::loadPathBox, ControlKind::EditBox, "", 60, 10, 200, 13},
-    ControlSpec{mainId::load, ControlKind::PushButton, "Load", 15, 10, 40, 15},
-    ControlSpec{mainId::savePathBox, ControlKind::EditBox, "", 55, 100, 205, 15},
-    ControlSpec{mainId::save, ControlKind::PushButton, "Save", 10, 100, 40, 13},
-    ControlSpec{mainId::log, ControlKind::LogPane, "", 5, 145, 260, 145},
-    ControlSpec{mainId::version, ControlKind::Label, kVersionText, 5, 295, 175, 15},
-    ControlSpec{mainId::read, ControlKind::PushButton, "Read", 15, 30, 40, 15},
-    ControlSpec{mainId::readCatweasel, ControlKind::PushButton, "Catweasel", 120, 30, 40, 15},
-    ControlSpec{mainId::readDriveList, ControlKind::ListBox, "", 60, 30, 56, 15},
-    ControlSpec{mainId::mergeImages, ControlKind::PushButton, "Merge Images", 10, 65, 65, 15},
-    ControlSpec{1018, ControlKind::GroupBox, "Load Images/Physical Disks", 5, 0, 260, 50},
-    ControlSpec{1019, ControlKind::GroupBox, "Merge", 5, 55, 110, 30},
-    ControlSpec{1020, ControlKind::GroupBox, "Analyse [Model II Disk]", 125, 55, 140, 30},
-    ControlSpec{1021, ControlKind::GroupBox, "Save Images/Physical Disks", 5, 90, 260, 50},
-    ControlSpec{mainId::write, ControlKind::PushButton, "Write", 10, 120, 40, 15},
-    ControlSpec{mainId::writeDriveList, ControlKind::ListBox, "", 55, 120, 56, 15},
-    ControlSpec{mainId::writeCatweasel, ControlKind::PushButton, "Catweasel", 115, 120, 40, 15},
-    ControlSpec{mainId::diskDirectory, ControlKind::PushButton, "Disk Directory", 130, 65, 65, 15},
+    ControlLayout{mainId::exit, ControlKind::PushButton, "Exit", 210, 295, 54, 15},
+    ControlLayout{mainId::loadPathBox, ControlKind::EditBox, "", 60, 10, 200, 13},
+    ControlLayout{mainId::load, ControlKind::PushButton, "Load", 15, 10, 40, 15},
+    ControlLayout{mainId::savePathBox, ControlKind::EditBox, "", 55, 100, 205, 15},
+    ControlLayout{mainId::save, ControlKind::PushButton, "Save", 10, 100, 40, 13},
+    ControlLayout{mainId::log, ControlKind::LogPane, "", 5, 145, 260, 145},
+    ControlLayout{mainId::version, ControlKind::Label, kVersionText, 5, 295, 175, 15},
+    ControlLayout{mainId::read, ControlKind::PushButton, "Read", 15, 30, 40, 15},
+    ControlLayout{mainId::readCatweasel, ControlKind::PushButton, "Catweasel", 120, 30, 40, 15},
+    ControlLayout{mainId::readDriveList, ControlKind::ListBox, "", 60, 30, 56, 15},
+    ControlLayout{mainId::mergeImages, ControlKind::PushButton, "Merge Images", 10, 65, 65, 15},
+    ControlLayout{1018, ControlKind::GroupBox, "Load Images/Physical Disks", 5, 0, 260, 50},
+    ControlLayout{1019, ControlKind::GroupBox, "Merge", 5, 55, 110, 30},
+    ControlLayout{1020, ControlKind::GroupBox, "Analyse [Model II Disk]", 125, 55, 140, 30},
+    ControlLayout{1021, ControlKind::GroupBox, "Save Images/Physical Disks", 5, 90, 260, 50},
+    ControlLayout{mainId::write, ControlKind::PushButton, "Write", 10, 120, 40, 15},
+    ControlLayout{mainId::writeDriveList, ControlKind::ListBox, "", 55, 120, 56, 15},
+    ControlLayout{mainId::writeCatweasel, ControlKind::PushButton, "Catweasel", 115, 120, 40, 15},
+    ControlLayout{mainId::diskDirectory, ControlKind::PushButton, "Disk Directory", 130, 65, 65, 15},
 };
 
 // The discovery's way to the window's physical-drive controls.
@@ -139,11 +138,20 @@ void MainWindow::load() {
 void MainWindow::mergeImages() {
     const std::string path = chooseMergePath(this, dialogs_, {loadPathBox(), savePathBox()});
     OperationScope operation(*log_);
-    // A cancelled dialog is passed on too: the command then says why nothing was merged.
+    if (path.empty()) {
+        LogEditor(*log_, "Nothing was merged: no file was chosen.");
+        return;
+    }
     (void)runMergeCommand(path, *disks_.current, *disks_.mergeSource, *log_, *log_);
 }
 
 void MainWindow::save() {
+    {
+        OperationScope operation(*log_);
+        if (!hasDiskToSave(*disks_.current, *log_)) {
+            return;
+        }
+    }
     const std::string path = chooseSavePath(this, dialogs_, {loadPathBox(), savePathBox()});
     if (path.empty()) {
         return;

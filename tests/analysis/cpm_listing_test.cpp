@@ -94,7 +94,7 @@ public:
     std::vector<std::uint8_t>& system(int r) { return *sectors_.at({0, 0, r}); }
 
     DiskAnalysis analyse() {
-        TextLog log;
+        TextSink log;
         return analyseDisk(b_.disk(), log);
     }
 
@@ -320,7 +320,7 @@ TEST(CpmListing, UnusableParametersListNothing) {
     r.parameters = p;
     SectorReader reader(d.builder().disk());
     EntryTable table;
-    TextLog log;
+    TextSink log;
     listCpmDisk(r, reader, table, log);
     EXPECT_TRUE(table.entries().empty());
     r.parameters.reset();

@@ -34,7 +34,7 @@ std::optional<RealListing> listReal(const std::string& relative) {
     const std::string copy = tmp.file(fs::path(relative).filename().string());
     fs::copy_file(dir / relative, copy);
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     if (fs::path(relative).extension() == ".imd") {
         loadImdImage(copy, *disk, log);
     } else {
@@ -61,7 +61,7 @@ TEST(CpmRealDisks, PicklesTroutImd) {
     if (!l) {
         GTEST_SKIP() << "imd/m2-ptcpm-2.2.imd is not in the shared real-disk folder";
     }
-    EXPECT_EQ(l->diskInfo, "Pickles && Trout BIOSMODS.PNT Disk\r\nDirTrack=   2[0002]");
+    EXPECT_EQ(l->diskInfo, "Pickles & Trout BIOSMODS.PNT Disk\r\nDirTrack=   2[0002]");
     EXPECT_EQ(l->lines, 62u);
     expectPip(*l);
     EXPECT_EQ(l->files.at("STAT.COM").size(), 6144u);

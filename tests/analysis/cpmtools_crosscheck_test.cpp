@@ -40,7 +40,7 @@ std::vector<std::uint8_t> pattern(const std::string& name, std::size_t size) {
 // Lists the wrapped disk; line -> content of its first entry (FMG also lists later extents).
 std::map<std::string, std::vector<std::uint8_t>> listed(const std::string& dmkPath) {
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     loadDmkImage(dmkPath, *disk, log);
     std::map<std::string, std::vector<std::uint8_t>> out;
     for (const AnalysedEntry& e : analyseDisk(*disk, log).entries) {
@@ -54,7 +54,7 @@ void crossCheck(const Case& c) {
         GTEST_SKIP() << "cpmtools is not installed (scripts/install-deps installs it)";
     }
     svtest::TempDir dir;
-    fs::copy_file(fs::path(__FILE__).parent_path() / "cpmtools_diskdefs", dir.path() / "diskdefs");
+    fs::copy_file(fs::path(SV_TESTS_DIR) / "analysis" / "cpmtools_diskdefs", dir.path() / "diskdefs");
     const std::string cd = "cd " + shellQuote(dir.path().string()) + " && ";
     ASSERT_EQ(run(cd + "mkfs.cpm -f " + c.diskdef + " disk.img").status, 0);
     fs::create_directory(dir.path() / "in");

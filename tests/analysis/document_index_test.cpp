@@ -19,7 +19,7 @@ void link(std::vector<std::uint8_t>& bytes, std::size_t offset, unsigned block) 
 }
 
 std::string report(const std::vector<std::uint8_t>& bytes) {
-    TextLog log;
+    TextSink log;
     log.show("L");
     readDocumentIndex(bytes, log);
     return log.currentText();

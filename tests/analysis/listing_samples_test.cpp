@@ -26,7 +26,7 @@ Listed listSample(const mkdisk::Disk& sample) {
     const std::string path = dir.file("sample.dmk");
     mkdisk::writeFile(path, mkdisk::writeDmk(sample));
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     loadDmkImage(path, *disk, log);
     const DiskAnalysis a = analyseDisk(*disk, log);
     Listed out{a.diskInfo, {}, {}};
@@ -65,9 +65,9 @@ TEST(ListingSamples, FmgExtentsErasedEntryAndAttributeBit) {
 
 TEST(ListingSamples, PicklesTroutEverySignature) {
     for (const auto& [build, title] :
-         {std::pair{&mkdisk::picklesTroutSample, "Pickles && Trout CPM V224 Disk"},
-          std::pair{&mkdisk::picklesTroutBiosmodsSample, "Pickles && Trout BIOSMODS.PNT Disk"},
-          std::pair{&mkdisk::picklesTroutCorvusSample, "Pickles && Trout Corvus Disk"}}) {
+         {std::pair{&mkdisk::picklesTroutSample, "Pickles & Trout CPM V224 Disk"},
+          std::pair{&mkdisk::picklesTroutBiosmodsSample, "Pickles & Trout BIOSMODS.PNT Disk"},
+          std::pair{&mkdisk::picklesTroutCorvusSample, "Pickles & Trout Corvus Disk"}}) {
         const Listed l = listSample(build());
         EXPECT_EQ(l.diskInfo, std::string(title) + "\r\nDirTrack=   2[0002]");
         ASSERT_EQ(l.lines,

@@ -10,13 +10,13 @@ namespace {
 using svtest::DiskBuilder;
 
 DiskAnalysis analyse(DiskBuilder& b) {
-    TextLog log;
+    TextSink log;
     return analyseDisk(b.disk(), log);
 }
 
 TEST(Recognition, SmallTrackOrEmptyDiskIsNotModel2) {
     auto empty = makeDiskImage();
-    TextLog log;
+    TextSink log;
     const DiskAnalysis a = analyseDisk(*empty, log);
     EXPECT_EQ(a.diskInfo, "Not a Model II Disk");
     EXPECT_FALSE(a.recognition.modelII);
@@ -140,13 +140,13 @@ TEST(Recognition, CpmFamilyTitlesVersionsAndParameters) {
         DiskBuilder::put(s, 15, "CP/M 2.2");
         const DiskAnalysis a = analyse(b);
         EXPECT_EQ(a.recognition.osCode, 'P');
-        EXPECT_EQ(a.recognition.diskTitle, "Pickles && Trout CP/M 2.2 Disk");
+        EXPECT_EQ(a.recognition.diskTitle, "Pickles & Trout CP/M 2.2 Disk");
         EXPECT_EQ(a.recognition.osVersion, 2);
     }
     {
         DiskBuilder b;
         DiskBuilder::put(b.sector(0, 0, 11, 1), 67, "Corvus");
-        EXPECT_EQ(analyse(b).recognition.diskTitle, "Pickles && Trout Corvus Disk");
+        EXPECT_EQ(analyse(b).recognition.diskTitle, "Pickles & Trout Corvus Disk");
     }
     {
         DiskBuilder b;

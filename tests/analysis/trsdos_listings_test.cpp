@@ -51,7 +51,7 @@ std::vector<std::uint8_t> firstBytesEvery(const std::vector<std::uint8_t>& conte
     return firsts;
 }
 
-DiskAnalysis analyse(DiskBuilder& b, TextLog& log) { return analyseDisk(b.disk(), log); }
+DiskAnalysis analyse(DiskBuilder& b, TextSink& log) { return analyseDisk(b.disk(), log); }
 
 TEST(TrsdosListing, PayrollLineExactly) {
     DiskBuilder b = trsdosDisk();
@@ -60,7 +60,7 @@ TEST(TrsdosListing, PayrollLineExactly) {
     trsdosEntry(dir, 0, "PAYROLL", "BAS", {12, 0x40});
     dir[54] = 84, dir[55] = 12, dir[56] = 5, dir[20] = 3;
     markedTrack(b, 12);
-    TextLog log;
+    TextSink log;
     const DiskAnalysis a = analyse(b, log);
     ASSERT_EQ(a.entries.size(), 1u);
     EXPECT_EQ(a.entries[0].listingLine,
@@ -83,7 +83,7 @@ TEST(TrsdosListing, ExtentsCrossTracksTrackZeroIsShortAndNoExtentGathersNothing)
     markedTrack(b, 0, 0, 6, 10);
     markedTrack(b, 3);
     markedTrack(b, 4);
-    TextLog log;
+    TextSink log;
     const DiskAnalysis a = analyse(b, log);
     ASSERT_EQ(a.entries.size(), 3u);
 
@@ -113,7 +113,7 @@ TEST(TrsdosListing, Version12ShiftsTheDirectoryByTwoRecords) {
         std::fill(dir.begin(), dir.end(), 0xFF);
         trsdosEntry(dir, 0, "R" + std::to_string(r), "", {});
     }
-    TextLog log;
+    TextSink log;
     const DiskAnalysis a = analyse(b, log);
     ASSERT_EQ(a.entries.size(), 22u);
     EXPECT_EQ(a.entries.front().listingLine.substr(0, 3), "R5 ");
@@ -134,7 +134,7 @@ TEST(TrsdosListing, DocumentIndexGoesToTheLogAfterWhatItShowed) {
     DiskBuilder::put(entry, 24, "01/02/83");
     DiskBuilder::put(entry, 32, "SMITH   ");
     DiskBuilder::put(entry, 44, "Quarterly report");
-    TextLog log;
+    TextSink log;
     log.show("before");
     const DiskAnalysis a = analyse(b, log);
     ASSERT_EQ(a.entries.size(), 1u);
@@ -166,7 +166,7 @@ TEST(LsdosListing, DatesFixedUpAndGranulesCrossIntoTheNextTrack) {
             std::fill(s.begin(), s.end(), static_cast<std::uint8_t>(c * 32 + r));
         }
     }
-    TextLog log;
+    TextSink log;
     const DiskAnalysis a = analyse(b, log);
     ASSERT_EQ(a.entries.size(), 2u);
     EXPECT_EQ(a.entries[0].listingLine,
@@ -191,7 +191,7 @@ TEST(LsdosListing, TwoSidedWalkContinuesOnSideOne) {
             b.sector(5, side, r)[0] = static_cast<std::uint8_t>(side * 100 + r);
         }
     }
-    TextLog log;
+    TextSink log;
     const DiskAnalysis a = analyse(b, log);
     ASSERT_EQ(a.entries.size(), 1u);
     const auto firsts = firstBytesEvery(a.entries[0].fileContent, 256);
@@ -220,7 +220,7 @@ TEST(DosplusListing, LineAndTrackZeroOffset) {
         if (r != 2) b.sector(0, 0, r, 0)[0] = static_cast<std::uint8_t>(r);
     }
     for (int r = 3; r <= 29; ++r) b.sector(30, 0, r);
-    TextLog log;
+    TextSink log;
     const DiskAnalysis a = analyse(b, log);
     ASSERT_EQ(a.entries.size(), 1u);
     EXPECT_EQ(a.entries[0].listingLine,
@@ -252,7 +252,7 @@ TEST(Trsdos16Listing, RootAndFileEntriesOnLogicalTracks) {
     DiskBuilder::put(sub, 64 + 3, "GONE");
     for (int r = 1; r <= 16; ++r) b.sector(3, 0, r, 2)[0] = static_cast<std::uint8_t>(r);
     b.sector(3, 1, 1, 2)[0] = 0x77;
-    TextLog log;
+    TextSink log;
     const DiskAnalysis a = analyse(b, log);
     ASSERT_EQ(a.entries.size(), 1u);
     EXPECT_EQ(a.entries[0].row, 1);
@@ -272,7 +272,7 @@ TEST(Trsdos16Listing, ZeroEntrySizeExaminesNothing) {
     root[0] = 1;
     DiskBuilder::put(root, 3, "SYS");
     root[43] = 8;
-    TextLog log;
+    TextSink log;
     EXPECT_TRUE(analyse(b, log).entries.empty());
 }
 
@@ -297,7 +297,7 @@ TEST(HostileDirectories, RandomDirectoryTracksListCleanly) {
             for (int side = 0; side < 2; ++side) {
                 for (int r = 0; r <= 29; ++r) fill(b.sector(10, side, r, 2));
             }
-            TextLog log;
+            TextSink log;
             const DiskAnalysis a = analyse(b, log);
             for (const auto& e : a.entries) {
                 EXPECT_FALSE(e.listingLine.empty());

@@ -35,7 +35,7 @@ public:
     std::vector<std::uint8_t>& at(int c, int r) { return *sectors_.at({c, r}); }
     std::vector<std::uint8_t>& zero() { return *zero_; }
     DiskAnalysis analyse() {
-        TextLog log;
+        TextSink log;
         return analyseDisk(b_.disk(), log);
     }
 

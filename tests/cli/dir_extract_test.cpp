@@ -60,9 +60,9 @@ TEST(CliDir, CpmUcsdAndTarSamplesShowTheirSystemAndFiles) {
         std::size_t files;
     } cases[] = {
         {"fmg-cpm", "F", "FMG Corporation - MODEL II CP/M 2.24 Disk", 6},
-        {"pt-cpm", "P", "Pickles && Trout CPM V224 Disk", 4},
-        {"pt-cpm-biosmods", "P", "Pickles && Trout BIOSMODS.PNT Disk", 4},
-        {"pt-cpm-corvus", "P", "Pickles && Trout Corvus Disk", 4},
+        {"pt-cpm", "P", "Pickles & Trout CPM V224 Disk", 4},
+        {"pt-cpm-biosmods", "P", "Pickles & Trout BIOSMODS.PNT Disk", 4},
+        {"pt-cpm-corvus", "P", "Pickles & Trout Corvus Disk", 4},
         {"lifeboat-cpm", "B", "Lifeboat CP/M V2.24 Disk", 3},
         {"aton-cpm-ss", "A", "ATON CP/M 2.25 SSHD Disk", 3},
         {"aton-cpm-ds", "A", "ATON CP/M 2.25 DSHD Disk", 3},

@@ -14,10 +14,10 @@ TEST(ProgressField, ThreeFormsAndWideNumbersKeepTheirDigits) {
     EXPECT_EQ(sectorField(1000, 0, 1), "T1000 H000 S001");
 }
 
-TEST(LogText, FieldUpdatesMarkersAndClosing) {
-    TextLog log;
+TEST(LogEditor, FieldUpdatesMarkersAndClosing) {
+    TextSink log;
     log.show("old text");
-    LogText text(log, "Loading DMK Image: x.dmk");
+    LogEditor text(log, "Loading DMK Image: x.dmk");
     EXPECT_EQ(log.currentText(), "Loading DMK Image: x.dmk");
     text.openField(sectorField(0, 0, 0), false);
     EXPECT_EQ(log.currentText(), "Loading DMK Image: x.dmk");
@@ -36,19 +36,19 @@ TEST(LogText, FieldUpdatesMarkersAndClosing) {
               "T076 H001 S026 - DMK image loaded.");
 }
 
-TEST(LogText, WideFieldIsReplacedWhole) {
-    TextLog log;
-    LogText text(log, "x");
+TEST(LogEditor, WideFieldIsReplacedWhole) {
+    TextSink log;
+    LogEditor text(log, "x");
     text.openField(shortSectorField(0, 0, 0), true);
     text.setField(shortSectorField(1, 0, 100));
     text.setField(shortSectorField(1, 0, 2));
     EXPECT_EQ(log.currentText(), "x\r\nT001 H0 S02");
 }
 
-TEST(LogText, ContinuingAddsBelowAndFailAppendsLines) {
-    TextLog log;
+TEST(LogEditor, ContinuingAddsBelowAndFailAppendsLines) {
+    TextSink log;
     log.show("first");
-    LogText text = LogText::continuing(log);
+    LogEditor text = LogEditor::continuing(log);
     text.line("second");
     text.fail("a does not exist.", "Operation aborted.");
     EXPECT_EQ(log.currentText(), "first\r\nsecond\r\na does not exist.\r\nOperation aborted.");

@@ -8,7 +8,7 @@ namespace sv {
 namespace {
 
 struct Startup {
-    TextLog log;
+    TextSink log;
     DriveControlStates controls;
 };
 

@@ -14,7 +14,7 @@ using svtest::RecordingDriver;
 
 struct Outcome {
     std::unique_ptr<DiskImage> disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     [[nodiscard]] std::string lastLines(int n) const {
         const std::string& t = log.currentText();
         std::size_t at = t.size();

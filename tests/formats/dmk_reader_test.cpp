@@ -124,7 +124,7 @@ TEST(DmkReader, MissingFileGivesThreeLines) {
     const std::string path = dir.file("nothing.dmk");
     auto disk = makeDiskImage();
     disk->trackCount = 5;
-    TextLog log;
+    TextSink log;
     loadDmkImage(path, *disk, log);
     EXPECT_EQ(log.currentText(),
               "Loading DMK Image: " + path + "\r\n" + path + " does not exist.\r\nOperation aborted.");
@@ -136,7 +136,7 @@ TEST(DmkReader, LoadFromFileSetsSourcePath) {
     const std::string path = dir.file("a.dmk");
     mkdisk::writeFile(path, mkdisk::writeDmk(mkdisk::model2Disk(1, 2)));
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     loadDmkImage(path, *disk, log);
     EXPECT_EQ(sourcePathTrimmed(*disk), path);
     EXPECT_EQ(disk->sourcePath[path.size()], ' ');
@@ -206,10 +206,10 @@ TEST(DmkReader, TruncatedRandomAndHostileFilesStayInBounds) {
     small.find(1, 1, 26)->sizeCode = 6;
     const auto file = mkdisk::writeDmk(small, {.trackLength = 1500});
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     const auto decode = [&](std::span<const std::uint8_t> bytes) {
         clear(*disk);
-        LogText text(log, "Loading DMK Image: x.dmk");
+        LogEditor text(log, "Loading DMK Image: x.dmk");
         decodeDmk(bytes, *disk, text);
     };
     for (std::size_t length = 0; length <= file.size(); length += 11) {

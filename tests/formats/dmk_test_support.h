@@ -19,8 +19,8 @@ struct Decoded {
 // Decodes DMK bytes as a load of `path` would, without touching the file system.
 inline Decoded decodeDmkBytes(const std::vector<std::uint8_t>& file, const std::string& path = "x.dmk") {
     Decoded out;
-    sv::TextLog log;
-    sv::LogText text(log, "Loading DMK Image: " + path);
+    sv::TextSink log;
+    sv::LogEditor text(log, "Loading DMK Image: " + path);
     sv::decodeDmk(file, *out.disk, text);
     out.log = log.currentText();
     return out;

@@ -38,8 +38,8 @@ struct Encoded {
 };
 
 Encoded encode(const DiskImage& disk) {
-    TextLog log;
-    LogText text(log, "Saving DMK Image: a.DMK");
+    TextSink log;
+    LogEditor text(log, "Saving DMK Image: a.DMK");
     auto file = encodeDmk(disk, text);
     return {file ? *file : std::vector<std::uint8_t>{}, log.currentText()};
 }
@@ -197,7 +197,7 @@ TEST(DmkWriter, SaveWritesExactlyThePathAndReportsFailures) {
     const std::string path = dir.file("copy.dmk");
     svtest::writeFile(path, std::vector<std::uint8_t>(2'000'000, 0xAA));  // longer than the new file
     auto disk = uniformDisk(2, 1, 26, 1, false);
-    TextLog log;
+    TextSink log;
     EXPECT_TRUE(saveDmkImage(path, *disk, log));
     EXPECT_EQ(log.currentText(), "Saving DMK Image: " + path + "\r\nT001 H000 S026 - DMK image saved.");
     EXPECT_EQ(svtest::readFile(path).size(), 16u + 2u * 10560u);

@@ -18,7 +18,7 @@ svtest::Loaded loadDsk(const std::vector<std::uint8_t>& bytes) {
 // Saves through the real writer into a temp file and returns the bytes.
 std::vector<std::uint8_t> saveToBytes(const DiskImage& disk, std::string* logText = nullptr) {
     svtest::TempDir dir;
-    TextLog log;
+    TextSink log;
     const std::string path = dir.file("out.dsk");
     const bool saved = saveDskImage(path, disk, log);
     if (logText != nullptr) {
@@ -58,7 +58,7 @@ TEST(DskReader, TrackLengthFromTrackZero) {
 
 TEST(DskReader, MissingFileFailsWithFullStops) {
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     loadDskImage("/nonexistent/x.dsk", *disk, log);
     EXPECT_EQ(log.currentText(), "Loading DSK Image: /nonexistent/x.dsk\r\n"
                                  "/nonexistent/x.dsk does not exist.\r\nOperation aborted.");
@@ -184,7 +184,7 @@ TEST(DskWriter, OversizedSectorRefusedBeforeWriting) {
     e->cylinder = 1;
     e->record = 7;
     e->sizeCode = 4;
-    TextLog log;
+    TextSink log;
     const std::string path = dir.file("big.dsk");
     EXPECT_FALSE(saveDskImage(path, *disk, log));
     EXPECT_FALSE(std::filesystem::exists(path));

@@ -55,7 +55,7 @@ void expectFailedSavesKeepTheOldFile(const std::string& folder, bool readOnly) {
         ASSERT_TRUE(mount.makeReadOnly());
     }
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     const std::string source = folder + ".src.dmk";
     mkdisk::writeFile(source, mkdisk::writeDmk(mkdisk::damagedModel2Disk()));
     loadDmkImage(source, *disk, log);

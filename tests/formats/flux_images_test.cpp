@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "formats/hfe.h"
-#include "formats/image_types.h"
+#include "app/image_commands.h"
 #include "formats/scp.h"
 #include "format_test_support.h"
 #include "mkdisk/samples.h"
@@ -20,8 +20,8 @@ struct Decoded {
 template <typename Decode>
 Decoded decode(Decode decodeBytes, const std::vector<std::uint8_t>& file, const std::string& opening) {
     Decoded out;
-    TextLog log;
-    LogText text(log, opening);
+    TextSink log;
+    LogEditor text(log, opening);
     decodeBytes(file, *out.disk, text);
     out.log = text.text();
     return out;
@@ -151,10 +151,10 @@ TEST(HfeReader, DamagedFilesAreRefusedOrCutWithALine) {
 
 TEST(HfeWriter, HeaderSaysRateAndTheFmBootTrack) {
     auto disk = makeDiskImage();
-    TextLog log;
-    LogText text(log, "L");
+    TextSink log;
+    LogEditor text(log, "L");
     decodeHfe(mkdisk::writeHfe(mkdisk::model2Disk(2, 3)), *disk, text);
-    LogText save(log, "Saving");
+    LogEditor save(log, "Saving");
     const auto file = encodeHfe(*disk, save);
     ASSERT_TRUE(file);
     EXPECT_EQ(file->size(), 1024U + 3 * 82 * 512);  // 166,667 cells a side, in 82 blocks
@@ -245,7 +245,7 @@ TEST(FluxImages, LoadByExtensionAndHfeSaves) {
     const std::string scp = dir.file("a.SCP");
     mkdisk::writeFile(scp, mkdisk::writeScp(mkdisk::model2Disk(1, 3), {.revolutions = 1}));
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     ASSERT_TRUE(loadImageByType(scp, *disk, log)) << log.currentText();
     EXPECT_EQ(saveImageByType(dir.file("b.hfe"), *disk, log), SaveOutcome::Saved);
     EXPECT_EQ(log.currentText(), "Saving HFE Image: " + dir.file("b.hfe") + "\r\nT002 H000 S026 - HFE image saved.");

@@ -22,7 +22,7 @@ using BytesLoader = void (*)(std::span<const std::uint8_t>, const std::string&, 
 inline Loaded loadBytes(BytesLoader load, const std::vector<std::uint8_t>& bytes,
                         const std::string& path) {
     Loaded out;
-    sv::TextLog log;
+    sv::TextSink log;
     load(bytes, path, *out.disk, log);
     out.log = log.currentText();
     return out;

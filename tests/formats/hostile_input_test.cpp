@@ -68,7 +68,7 @@ std::vector<Reader> readers() {
 TEST(HostileInput, GoodTinyFilesLoadWhole) {
     for (const auto& r : readers()) {
         auto disk = makeDiskImage();
-        TextLog log;
+        TextSink log;
         r.load(r.good, "t", *disk, log);
         EXPECT_EQ(disk->trackCount, 2) << r.name << "\n" << log.currentText();
         EXPECT_EQ(disk->sideCount, 2) << r.name;
@@ -87,7 +87,7 @@ TEST(HostileInput, CutAtEveryOffset) {
             }
             const std::vector<std::uint8_t> cut(r.good.begin(),
                                                 r.good.begin() + static_cast<std::ptrdiff_t>(size));
-            TextLog log;
+            TextSink log;
             r.load(cut, "t", *disk, log);
             expectWithinCapacity(*disk);
             const std::string text = log.currentText();
@@ -108,7 +108,7 @@ TEST(HostileInput, RandomBytesAndCorruptedFiles) {
             for (std::size_t i = 0; i < size; ++i) {
                 bytes.push_back(static_cast<std::uint8_t>(random()));
             }
-            TextLog log;
+            TextSink log;
             r.load(bytes, "t", *disk, log);
             expectWithinCapacity(*disk);
         }
@@ -117,7 +117,7 @@ TEST(HostileInput, RandomBytesAndCorruptedFiles) {
             for (int flips = 1 + static_cast<int>(random() % 4); flips > 0; --flips) {
                 bytes[random() % bytes.size()] = static_cast<std::uint8_t>(random());
             }
-            TextLog log;
+            TextSink log;
             r.load(bytes, "t", *disk, log);
             expectWithinCapacity(*disk);
         }
@@ -126,7 +126,7 @@ TEST(HostileInput, RandomBytesAndCorruptedFiles) {
 
 TEST(HostileInput, HugeCountsStayBounded) {
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     // TD0: an RLE record asking for 255 repeats of a 510-byte pattern; a pattern block of 65535.
     loadTd0Bytes(std::vector<std::uint8_t>{'T', 'D', 0, 0, 0, 0, 2, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0,
                                            0, 1, 6, 0, 0, 0, 0, 2, 255, 255},

@@ -147,7 +147,7 @@ TEST(ImdReader, RefusalsAndTruncation) {
         << cut.log;
 
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     loadImdImage("/nonexistent/x.imd", *disk, log);
     EXPECT_EQ(log.currentText(), "Loading IMD Image: /nonexistent/x.imd\r\n"
                                  "/nonexistent/x.imd does not exist\r\nOperation aborted");
@@ -158,7 +158,7 @@ TEST(ImdReader, SideLogFileNextToTheImage) {
     const std::string path = dir.file("DISK.IMD");
     svtest::writeFile(path, mkdisk::writeImd(mkdisk::model2Disk(1, 2)));
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     loadImdImage(path, *disk, log);
     const auto side = svtest::readFile(dir.file("DISK.log"));
     EXPECT_EQ(std::string(side.begin(), side.end()), "Loading IMD Image: " + path + "\r\n");

@@ -28,13 +28,13 @@ inline std::unique_ptr<sv::DiskImage> expectDifferentialRoundTrip(const sv::Disk
                                                                   const WriterUnderTest& writer,
                                                                   const std::string& path) {
     const sv::SavePreflight reported = writer.preflight(disk);
-    sv::TextLog log;
+    sv::TextSink log;
     if (!writer.save(path, disk, log)) {
         EXPECT_TRUE(log.currentText().ends_with("\r\nOperation aborted.")) << log.currentText();
         return nullptr;
     }
     auto again = sv::makeDiskImage();
-    sv::TextLog reloadLog;
+    sv::TextSink reloadLog;
     writer.load(path, *again, reloadLog);
     const sv::HeldGeometry held = sv::heldGeometry(disk);
     for (int s = 0; s < held.sides; ++s) {

@@ -3,6 +3,7 @@
 
 #include "formats/dmk.h"
 #include "formats/dsk.h"
+#include "app/image_commands.h"
 #include "formats/hfe.h"
 #include "formats/image_types.h"
 #include "formats/imd.h"
@@ -46,7 +47,7 @@ constexpr auto kNoIdMark = static_cast<std::uint8_t>(~status::idCrcError);
 
 // Loads `path`, saves it as `out` and loads that again.
 std::unique_ptr<DiskImage> throughFile(const DiskImage& disk, const std::string& out) {
-    TextLog log;
+    TextSink log;
     EXPECT_TRUE(findImageSaver(out)(out, disk, log)) << log.currentText();
     auto again = makeDiskImage();
     findImageLoader(out)(out, *again, log);
@@ -64,7 +65,7 @@ TEST(RoundTrip, ImdAndTd0ThroughDmkKeepEverySector) {
         mkdisk::writeFile(path, name == "d.imd" ? mkdisk::writeImd(mkdisk::damagedModel2Disk())
                                                 : mkdisk::writeTd0(mkdisk::damagedModel2Disk()));
         auto disk = makeDiskImage();
-        TextLog log;
+        TextSink log;
         ASSERT_TRUE(loadImageByType(path, *disk, log)) << log.currentText();
         const auto dmk = svtest::expectDifferentialRoundTrip(*disk, kDmkWriter, dir.file("a.dmk"));
         ASSERT_NE(dmk, nullptr);
@@ -81,7 +82,7 @@ TEST(RoundTrip, DskToDskAndDmkToDskAndBack) {
     const std::string dsk = dir.file("d.dsk");
     mkdisk::writeFile(dsk, mkdisk::writeDsk(model));
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     loadDskImage(dsk, *disk, log);
     expectSameSectors(*disk, *throughFile(*disk, dir.file("e.dsk")));
 
@@ -109,16 +110,16 @@ TEST(RealDisks, ImdAndTd0ImagesLoad) {
         }
         const std::string copy = tmp.file(entry.path().filename().string());
         fs::copy_file(entry.path(), copy);
-        TextLog log;
+        TextSink log;
         loadImdImage(copy, *disk, log);
         EXPECT_EQ(disk->trackCount, 77) << copy << "\n" << log.currentText();
         EXPECT_EQ(log.currentText().find(" CRC"), std::string::npos) << copy;
         EXPECT_TRUE(fs::exists(tmp.file(entry.path().stem().string() + ".log")));
     }
-    const auto td0 = [&](const std::string& name, TextLog& log) {
+    const auto td0 = [&](const std::string& name, TextSink& log) {
         loadTd0Image((dir / "td0" / name).string(), *disk, log);
     };
-    TextLog log;
+    TextSink log;
     td0("m2-fmg-cpm-2.2.td0", log);
     EXPECT_EQ(disk->trackCount, 80);  // cylinders 77..79 are in the file too
     EXPECT_EQ(disk->track(0, 0).sectorCount, 26);
@@ -158,7 +159,7 @@ TEST(CliMerge, MergesTwoReadsAndSaves) {
     EXPECT_NE(result.out.find("T006 H000 S002 -> Kept (source CRC)\n"), std::string::npos);
     EXPECT_NE(result.out.find(" - Disk Images merged.\nSaving DSK Image: "), std::string::npos);
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     loadDskImage(dir.file("out.dsk"), *disk, log);
     EXPECT_EQ(disk->track(0, 5).sectors[8].data[0], 0x77);
     EXPECT_EQ(disk->track(0, 5).sectors[8].status, 0x03);
@@ -217,7 +218,7 @@ TEST_P(EveryDiskRoundTrip, GivesBackEveryUnreportedSectorThroughDmkHfeAndDsk) {
     const DiskSource& source = GetParam();
     svtest::TempDir dir;
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     if (source.realPath.empty()) {
         const std::string path = dir.file(source.name + ".dmk");
         mkdisk::writeFile(path, mkdisk::writeDmk(mkdisk::findSample(source.name)->build()));

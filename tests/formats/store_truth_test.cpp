@@ -24,7 +24,7 @@ TEST(StoreTruth, DmkIdWithoutDataMarkDoesNotTakeTheNextSectorsData) {
     const auto loaded = svtest::loadBytes(
         [](std::span<const std::uint8_t> b, const std::string& path, DiskImage& d, OperationLog& l) {
             clear(d);
-            LogText text(l, "Loading DMK Image: " + path);
+            LogEditor text(l, "Loading DMK Image: " + path);
             decodeDmk(b, d, text);
         },
         mkdisk::writeDmk(model), "d.dmk");
@@ -61,7 +61,7 @@ std::unique_ptr<DiskImage> oddIdsDisk() {
 TEST(StoreTruth, DskSaveOfCylinderFfAndStrayIdsKeepsEverySectorInPlace) {
     svtest::TempDir dir;
     const auto disk = oddIdsDisk();
-    TextLog log;
+    TextSink log;
     ASSERT_TRUE(saveDskImage(dir.file("odd.dsk"), *disk, log));
     EXPECT_NE(log.currentText().find("\r\n2 sectors have an ID cylinder that is not its track's"),
               std::string::npos);
@@ -113,7 +113,7 @@ TEST(StoreTruth, Td0SidesBeyondTheRecordsAreKeptSavedAndNamed) {
     auto target = makeDiskImage();
     *target = *loaded.disk;
     target->track(0, 9).sectors[3].status = 0x43;
-    TextLog log;
+    TextSink log;
     mergeImages(*target, *loaded.disk, log);
     EXPECT_EQ(target->track(0, 9).sectors[3].status, 0x03);
 }
@@ -128,7 +128,7 @@ TEST(StoreTruth, Td0NotCapturedSectorIsNotGoodDataAndNeverReplacesRead) {
                                         "f.td0");
     auto target = makeDiskImage();
     *target = *full.disk;
-    TextLog log;
+    TextSink log;
     mergeImages(*target, *skipped.disk, log);
     EXPECT_EQ(dataState(*target, 0, 1, 6), DataState::Good);
     EXPECT_NE(log.currentText().find("T001 H000 S007 -> Kept (source notCaptured)"),
@@ -172,7 +172,7 @@ TEST(StoreTruth, DmkWriterNeverPutsAValidCrcOverPadding) {
         e->data.fill(0x5A);
         setDataState(*disk, 0, c, 0, DataState::Clipped);
     }
-    TextLog log;
+    TextSink log;
     ASSERT_TRUE(saveDmkImage(dir.file("big.dmk"), *disk, log));
     EXPECT_NE(log.currentText().find("\r\n2 sectors are longer than the 1024 bytes kept; written "
                                      "padded with 0xFF under a failing CRC.\r\n"),

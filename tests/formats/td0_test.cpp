@@ -133,7 +133,7 @@ TEST(Td0Reader, HeaderRefusalsAndGeometryRules) {
     EXPECT_TRUE(isEmpty(*loadTd0(sequence).disk));
 
     auto disk = makeDiskImage();
-    TextLog log;
+    TextSink log;
     loadTd0Image("/nonexistent/x.td0", *disk, log);
     EXPECT_EQ(log.currentText(), "Loading Teledisk Image: /nonexistent/x.td0\r\n"
                                  "/nonexistent/x.td0 does not exist\r\nOperation aborted");

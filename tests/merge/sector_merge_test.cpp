@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "formats/dsk.h"
-#include "merge/merge_command.h"
 #include "mkdisk/fixture.h"
 #include "test_util.h"
 
@@ -65,7 +64,7 @@ TEST(MergeImages, GoldenLogAndWhatChanges) {
     source->track(0, 1).sectors[3].record = 9;     // C1 R4 has no match; R9 is not added
     SectorEntry* dup = appendSector(*source, 0, 1);  // a second R1: the last one decides
     *dup = sector(1, 0x83, 0x33);
-    TextLog log;
+    TextSink log;
     mergeImages(*target, *source, log);
     EXPECT_EQ(log.currentText(), "Merging disk Images:\r\n"
                                  "T000 H000 S001-> Skipped\r\n"
@@ -92,7 +91,7 @@ TEST(MergeImages, SelfMergeAndGeometry) {
     target->track(0, 1).sectors[0].status = 0x43;
     auto before = makeDiskImage();
     *before = *target;
-    TextLog log;
+    TextSink log;
     mergeImages(*target, *before, log);
     EXPECT_EQ(std::memcmp(before.get(), target.get(), sizeof *before), 0);
     EXPECT_NE(log.currentText().find("T001 H000 S001 -> Merged CRC -> Replaced"), std::string::npos);
@@ -107,53 +106,6 @@ TEST(MergeImages, SelfMergeAndGeometry) {
     EXPECT_EQ(log.currentText(), "Merging disk Images:\r\n - Disk Images merged.");
     mergeImages(*target, *source, log);
     EXPECT_EQ(target->track(1, 1).sectorCount, 0);
-}
-
-TEST(MergeCommand, NothingIsMergedWithoutAFreshSource) {
-    svtest::TempDir dir;
-    auto target = smallDisk(0x11);
-    auto source = smallDisk(0x22);  // left over from an earlier merge
-    auto before = makeDiskImage();
-    *before = *target;
-    TextLog log;
-    EXPECT_EQ(runMergeCommand("", *target, *source, log, log), MergeCommandOutcome::Cancelled);
-    EXPECT_EQ(log.currentText(), "Nothing was merged: no file was chosen.");
-    EXPECT_EQ(runMergeCommand("a.txt", *target, *source, log, log), MergeCommandOutcome::UnknownType);
-    EXPECT_EQ(log.currentText(), "Nothing was merged: a.txt is not a known image type; the types "
-                                 "that load are TD0, IMD, DSK, DMK, HFE, SCP.");
-    const std::string missing = dir.file("gone.imd");
-    EXPECT_EQ(runMergeCommand(missing, *target, *source, log, log),
-              MergeCommandOutcome::SourceNotLoaded);
-    EXPECT_EQ(log.currentText(), "Loading IMD Image: " + missing + "\r\n" + missing +
-                                     " does not exist\r\nOperation aborted\r\n"
-                                     "Nothing was merged: " + missing + " did not load.");
-    EXPECT_EQ(std::memcmp(before.get(), target.get(), sizeof *before), 0);
-
-    auto empty = makeDiskImage();
-    EXPECT_EQ(runMergeCommand(missing, *empty, *source, log, log), MergeCommandOutcome::NoTarget);
-}
-
-TEST(MergeCommand, MergesAChosenImage) {
-    svtest::TempDir dir;
-    mkdisk::Disk model = mkdisk::model2Disk(1, 3);
-    model.find(2, 0, 4)->data.assign(256, 0x5A);
-    const std::string path = dir.file("second.dsk");
-    mkdisk::writeFile(path, mkdisk::writeDsk(model));
-    auto target = makeDiskImage();
-    TextLog log;
-    mkdisk::Disk first = mkdisk::model2Disk(1, 3);
-    first.find(2, 0, 4)->badDataCrc = true;
-    mkdisk::writeFile(dir.file("first.dsk"), mkdisk::writeDsk(first));
-    runMergeCommand(dir.file("first.dsk"), *target, *makeDiskImage(), log, log);  // no target yet
-    EXPECT_EQ(log.currentText(), "Nothing was merged: no disk is loaded to merge into.");
-
-    loadDskImage(dir.file("first.dsk"), *target, log);
-    auto source = makeDiskImage();
-    EXPECT_EQ(runMergeCommand(path, *target, *source, log, log), MergeCommandOutcome::Merged);
-    EXPECT_EQ(target->track(0, 2).sectors[3].status, 0x03);
-    EXPECT_EQ(target->track(0, 2).sectors[3].data[0], 0x5A);
-    const std::string text = log.currentText();
-    EXPECT_EQ(text.substr(text.rfind("\r\n") + 2), " - Disk Images merged.");
 }
 
 }  // namespace

@@ -120,7 +120,7 @@ private slots:
     void showsTheSystemAndTheLinesInListOrderEachWithItsRow() {
         auto disk = twoFileDisk();
         svtest::ScriptedDialogs dialogs;
-        sv::TextLog log;
+        sv::TextSink log;
         AnalysisWindow window(disk->disk(), log, dialogs);
         QCOMPARE(window.windowTitle(), QStringLiteral("Analysis of Disk"));
         QVERIFY(control<QLabel>(window, analysisId::diskInfo)->text().contains(
@@ -141,7 +141,7 @@ private slots:
     void notAModelTwoDiskListsNothing() {
         auto empty = sv::makeDiskImage();
         svtest::ScriptedDialogs dialogs;
-        sv::TextLog log;
+        sv::TextSink log;
         AnalysisWindow window(*empty, log, dialogs);
         QCOMPARE(control<QLabel>(window, analysisId::diskInfo)->text(),
                  QStringLiteral("Not a Model II Disk"));
@@ -151,7 +151,7 @@ private slots:
     void doubleClickOpensTheViewerOnTheLineChosen() {
         auto disk = twoFileDisk();
         svtest::ScriptedDialogs dialogs;
-        sv::TextLog log;
+        sv::TextSink log;
         AnalysisWindow window(disk->disk(), log, dialogs);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -175,7 +175,7 @@ private slots:
     void aDoubleClickBesideTheLinesShowsFileView() {
         auto empty = sv::makeDiskImage();
         svtest::ScriptedDialogs dialogs;
-        sv::TextLog log;
+        sv::TextSink log;
         AnalysisWindow window(*empty, log, dialogs);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

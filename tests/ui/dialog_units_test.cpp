@@ -38,12 +38,12 @@ private slots:
 
     void controlsAreBuiltFromTheTable() {
         static constexpr std::array controls{
-            ControlSpec{7, ControlKind::PushButton, "Go", 10, 20, 40, 15},
-            ControlSpec{8, ControlKind::EditBox, "text", 60, 20, 100, 13},
-            ControlSpec{9, ControlKind::GroupBox, "Frame", 5, 5, 200, 50},
-            ControlSpec{10, ControlKind::Label, "Info", 5, 60, 200, 20},
-            ControlSpec{11, ControlKind::ListBox, "", 5, 80, 100, 40},
-            ControlSpec{12, ControlKind::PushButton, "Off", 110, 80, 40, 15, true},
+            ControlLayout{7, ControlKind::PushButton, "Go", 10, 20, 40, 15},
+            ControlLayout{8, ControlKind::EditBox, "text", 60, 20, 100, 13},
+            ControlLayout{9, ControlKind::GroupBox, "Frame", 5, 5, 200, 50},
+            ControlLayout{10, ControlKind::Label, "Info", 5, 60, 200, 20},
+            ControlLayout{11, ControlKind::ListBox, "", 5, 80, 100, 40},
+            ControlLayout{12, ControlKind::PushButton, "Off", 110, 80, 40, 15, true},
         };
         QDialog dialog;
         buildDialog(dialog, {"Caption", 220, 130}, controls);
@@ -51,7 +51,7 @@ private slots:
 
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Caption"));
         QCOMPARE(dialog.size(), toPixels(units, 0, 0, 220, 130).size());
-        for (const ControlSpec& spec : controls) {
+        for (const ControlLayout& spec : controls) {
             QWidget* control = findControl(dialog, spec.id);
             QVERIFY2(control != nullptr, qPrintable(QString::number(spec.id)));
             QCOMPARE(control->objectName(), QString::number(spec.id));
@@ -69,8 +69,8 @@ private slots:
 
     void aGroupBoxNeverTakesTheClickOfAControlItFrames() {
         static constexpr std::array controls{
-            ControlSpec{1, ControlKind::PushButton, "Inside", 20, 20, 40, 15},
-            ControlSpec{2, ControlKind::GroupBox, "Frame", 5, 5, 200, 50},
+            ControlLayout{1, ControlKind::PushButton, "Inside", 20, 20, 40, 15},
+            ControlLayout{2, ControlKind::GroupBox, "Frame", 5, 5, 200, 50},
         };
         QDialog dialog;
         buildDialog(dialog, {"Caption", 220, 80}, controls);
@@ -86,9 +86,9 @@ private slots:
 
     void tabOrderIsCreationOrder() {
         static constexpr std::array controls{
-            ControlSpec{3, ControlKind::PushButton, "Third", 100, 100, 40, 15},
-            ControlSpec{1, ControlKind::EditBox, "", 10, 10, 40, 13},
-            ControlSpec{2, ControlKind::PushButton, "Second", 50, 50, 40, 15},
+            ControlLayout{3, ControlKind::PushButton, "Third", 100, 100, 40, 15},
+            ControlLayout{1, ControlKind::EditBox, "", 10, 10, 40, 13},
+            ControlLayout{2, ControlKind::PushButton, "Second", 50, 50, 40, 15},
         };
         QDialog dialog;
         buildDialog(dialog, {"Caption", 160, 130}, controls);
@@ -99,7 +99,7 @@ private slots:
 
     void presenceShowsAndEnablesTogether() {
         static constexpr std::array controls{
-            ControlSpec{1, ControlKind::PushButton, "B", 10, 10, 40, 15},
+            ControlLayout{1, ControlKind::PushButton, "B", 10, 10, 40, 15},
         };
         QDialog dialog;
         buildDialog(dialog, {"Caption", 100, 40}, controls);

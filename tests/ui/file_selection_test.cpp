@@ -299,17 +299,25 @@ private slots:
         }
     }
 
-    void saveOfADiskWithOneTrackWritesNothing() {
+    // One rule with the CLI: every loaded disk saves; with none loaded, no dialog opens and one
+    // line says why.
+    void saveOfADiskWithOneTrackWritesItAndOfNoDiskSaysSo() {
         svtest::TempDir dir;
         svtest::WindowRig rig;
+        click(rig.window, mainId::save);
+        QVERIFY(rig.dialogs.requests.empty());
+        QCOMPARE(rig.window.log().currentText(),
+                 std::string("Nothing to save: no disk is loaded."));
+
+        const auto disk = svtest::toDiskImage(mkdisk::model2Disk(1));
+        *rig.disks.current = *disk;
         rig.disks.current->trackCount = 1;
-        const std::string log = rig.window.log().currentText();
         const std::string out = dir.file("one.DMK");
         rig.dialogs.answer(QString::fromStdString(out));
         click(rig.window, mainId::save);
         QCOMPARE(text(rig.window, mainId::savePathBox), QString::fromStdString(out));
-        QVERIFY(!std::filesystem::exists(out));
-        QCOMPARE(rig.window.log().currentText(), log);
+        QVERIFY(std::filesystem::exists(out));
+        QVERIFY(rig.window.log().currentText().ends_with(" - DMK image saved."));
     }
 
     void saveToAnUnknownTypeKeepsTheDisk() {

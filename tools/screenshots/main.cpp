@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "drives/floppy_driver.h"
+#include "app/floppy_driver_factory.h"
 #include "ui/analysis_window.h"
 #include "ui/dialog_units.h"
 #include "ui/file_dialogs.h"

@@ -1,9 +1,11 @@
+#include "app/floppy_driver_factory.h"
+
+#include <cctype>
 #include <cstdlib>
 
-#include "drives/floppy_driver.h"
+#include "app/image_commands.h"
 #include "drives/linux_floppy_driver.h"
 #include "drives/simulated_floppy_driver.h"
-#include "formats/image_types.h"
 
 namespace sv {
 
@@ -13,11 +15,8 @@ std::unique_ptr<FloppyDriver> makeFloppyDriver() {
         return std::make_unique<LinuxFloppyDriver>();
     }
     std::shared_ptr<DiskImage> disk = makeDiskImage();
-    const ImageLoader load = findImageLoader(image);
-    if (load != nullptr) {
-        TextLog ignored;
-        load(image, *disk, ignored);
-    }
+    TextSink ignored;
+    (void)loadImageByType(image, *disk, ignored);
     SimulatedDriveOptions options;
     if (isEmpty(*disk)) {
         options.driverPresent = false;
@@ -25,6 +24,14 @@ std::unique_ptr<FloppyDriver> makeFloppyDriver() {
                                " (SECTORVANE_DRIVE_SIM) could not be loaded.";
     }
     return std::make_unique<SimulatedFloppyDriver>(std::move(disk), options);
+}
+
+std::string driveName(const std::string& text) {
+    if (text.empty() || text.size() > 2 || (text.size() == 2 && text[1] != ':')) {
+        return {};
+    }
+    const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return letter == 'A' || letter == 'B' ? std::string(1, letter) + ":" : std::string();
 }
 
 }  // namespace sv

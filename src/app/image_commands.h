@@ -1,0 +1,48 @@
+#pragma once
+
+// The load, save and merge commands both front ends run: the reader or writer a path's type picks,
+// with the rules around it, so the window and the CLI cannot drift apart.
+
+#include <string>
+
+#include "core/disk_image.h"
+#include "core/operation_log.h"
+
+namespace sv {
+
+// Load of a chosen path: the reader its extension picks. A path of no known type reads nothing:
+// the disk's trackCount becomes 0 (nothing else of it changes) and the log gets one line naming
+// the types that load. True when a disk is loaded.
+bool loadImageByType(const std::string& path, DiskImage& disk, OperationLog& log);
+
+// False, after the one line "Nothing to save: no disk is loaded.", when there is nothing to save.
+// The window asks before its dialog; saveImageByType asks again.
+bool hasDiskToSave(const DiskImage& disk, OperationLog& log);
+
+enum class SaveOutcome {
+    Saved,
+    Failed,       // the writer refused or could not write; its log says why
+    NothingToSave,  // no disk is loaded: nothing written, one log line
+    UnknownType,  // nothing written; the disk stays as it is; one log line
+};
+
+// Save of a chosen path: the writer its extension picks, for any loaded disk (one track is
+// enough). A path of no known type keeps the disk and logs one line naming the path and the
+// types that can be saved.
+SaveOutcome saveImageByType(const std::string& path, const DiskImage& disk, OperationLog& log);
+
+enum class MergeCommandOutcome {
+    Merged,
+    NoTarget,         // no disk loaded to merge into
+    UnknownType,      // the file is of no known type
+    SourceNotLoaded,  // the reader left the source empty; its log says why
+};
+
+// The Merge command for a chosen file: loads it into `source` with the reader its extension
+// picks and merges it into `target`. The source load reports to `loadLog`, the merge to
+// `mergeLog`; the window passes its one log pane for both. When nothing is merged, the log says
+// why in one line. Whether a file was chosen at all is the front end's affair.
+MergeCommandOutcome runMergeCommand(const std::string& path, DiskImage& target, DiskImage& source,
+                                    OperationLog& loadLog, OperationLog& mergeLog);
+
+}  // namespace sv
