@@ -170,8 +170,12 @@ TEST(HfeWriter, HeaderSaysRateAndTheFmBootTrack) {
     EXPECT_EQ((*file)[514] | (*file)[515] << 8, 41668);
 }
 
+// The first cylinders, where the damaged sample's faults lie: three revolutions of a whole disk
+// take too long for a sanitizer build.
 TEST(ScpReader, WeakSectorIsKeptCleanAndTheHopelessOneMarked) {
-    const mkdisk::Disk model = mkdisk::damagedModel2Disk();
+    mkdisk::Disk model = mkdisk::damagedModel2Disk();
+    model.cylinders = 8;
+    model.tracks.resize(8);
     const Decoded d = decode(decodeScp, mkdisk::writeScp(model), "Loading SCP Image: d.scp");
     EXPECT_EQ(d.log,
               "Loading SCP Image: d.scp\r\n"
@@ -180,8 +184,8 @@ TEST(ScpReader, WeakSectorIsKeptCleanAndTheHopelessOneMarked) {
               "T003 H0 S01 BadID in 3 of 3 revolutions, no good ID\r\n"
               "T003 H0 S01 CRC in 3 of 3 revolutions, no good copy\r\n"
               "T006 H0 S03 CRC in 2 of 3 revolutions, good copy kept\r\n"
-              "T076 H0 S26 - SCP image loaded.");
-    ASSERT_EQ(d.disk->trackCount, 77);
+              "T007 H0 S26 - SCP image loaded.");
+    ASSERT_EQ(d.disk->trackCount, 8);
     EXPECT_EQ(d.disk->sideCount, 1);
     EXPECT_EQ(d.disk->trackLength, 10560);
     svtest::expectSectorsMatch(model, *d.disk);  // the weak sector's good copy; the bad one as read
