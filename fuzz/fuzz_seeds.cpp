@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path root = argv[1];
-    for (const char* harness : {"dmk", "imd", "td0", "dsk", "hfe", "scp", "pll", "analysis", "basic", "document_index"}) {
+    for (const char* harness : {"dmk", "imd", "td0", "dsk", "hfe", "scp", "pll", "analysis", "basic",
+                                "document_index", "lzw", "lzhuf", "raw", "imd_writer"}) {
         fs::create_directories(root / harness);
     }
     auto disk = sv::makeDiskImage();
@@ -27,6 +28,11 @@ int main(int argc, char** argv) {
         const auto dmk = mkdisk::writeDmk(model);
         mkdisk::writeFile((root / "dmk" / (name + ".dmk")).string(), dmk);
         mkdisk::writeFile((root / "imd" / (name + ".imd")).string(), mkdisk::writeImd(model));
+        mkdisk::writeFile((root / "imd_writer" / (name + ".imd")).string(), mkdisk::writeImd(model));
+        // The raw harness reads its layout from four bytes before the image.
+        auto raw = mkdisk::writeRaw(model);
+        raw.insert(raw.begin(), {76, static_cast<std::uint8_t>(model.sides - 1), 25, 0x41});
+        mkdisk::writeFile((root / "raw" / (name + ".img")).string(), raw);
         mkdisk::writeFile((root / "td0" / (name + ".td0")).string(), mkdisk::writeTd0(model));
         mkdisk::writeFile((root / "dsk" / (name + ".dsk")).string(), mkdisk::writeDsk(model));
         // Flux files of a whole disk are megabytes: the seeds hold the first cylinder.

@@ -51,7 +51,7 @@ FilterChoice loadFilterChoice(std::string_view loadPathBox) {
 }
 
 FilterChoice saveFilterChoice() {
-    return {{filterFor("DMK"), filterFor("DSK"), filterFor("HFE"), filterFor("All")}, "DMK"};
+    return {{filterFor("DMK"), filterFor("DSK"), filterFor("IMD"), filterFor("HFE"), filterFor("All")}, "DMK"};
 }
 
 std::string folderOfPath(std::string_view path) {

@@ -20,16 +20,31 @@ std::string unknownLoadType(const std::string& path) {
     return path + " is not a known image type; the types that load are " + loadableTypes() + ".";
 }
 
+// The reader's log below the line that says why that reader was chosen.
+void loadWithNote(const ReaderChoice& choice, const std::string& path, DiskImage& disk,
+                  OperationLog& log, const std::string& before) {
+    choice.load(path, disk, log);
+    if (!choice.note.empty()) {
+        log.show(before + choice.note + "\r\n" + log.currentText());
+    }
+}
+
 }  // namespace
 
 bool loadImageByType(const std::string& path, DiskImage& disk, OperationLog& log) {
-    const ImageLoader load = findImageLoader(path);
-    if (load == nullptr) {
+    const ReaderChoice choice = chooseImageLoader(path);
+    if (choice.load == nullptr) {
         disk.trackCount = 0;
         LogEditor(log, unknownLoadType(path));
         return false;
     }
-    load(path, disk, log);
+    loadWithNote(choice, path, disk, log, "");
+    if (isEmpty(disk)) {
+        const ReaderChoice other = fallbackImageLoader(path);
+        if (other.load != nullptr && other.load != choice.load) {
+            loadWithNote(other, path, disk, log, log.currentText() + "\r\n");
+        }
+    }
     return !isEmpty(disk);
 }
 
@@ -55,13 +70,14 @@ SaveOutcome saveImageByType(const std::string& path, const DiskImage& disk, Oper
 }
 
 MergeCommandOutcome runMergeCommand(const std::string& path, DiskImage& target, DiskImage& source,
-                                    OperationLog& loadLog, OperationLog& mergeLog) {
+                                    OperationLog& loadLog, OperationLog& mergeLog,
+                                    DifferentDisks differentDisks) {
     if (isEmpty(target)) {
         sayNothingMerged(mergeLog, "no disk is loaded to merge into.", false);
         return MergeCommandOutcome::NoTarget;
     }
     // A stale source from an earlier merge is never merged again.
-    if (findImageLoader(path) == nullptr) {
+    if (chooseImageLoader(path).load == nullptr) {
         source.trackCount = 0;
         sayNothingMerged(mergeLog, unknownLoadType(path), false);
         return MergeCommandOutcome::UnknownType;
@@ -71,8 +87,9 @@ MergeCommandOutcome runMergeCommand(const std::string& path, DiskImage& target, 
         sayNothingMerged(mergeLog, path + " did not load.", true);
         return MergeCommandOutcome::SourceNotLoaded;
     }
-    mergeImages(target, source, mergeLog);
-    return MergeCommandOutcome::Merged;
+    return mergeImages(target, source, mergeLog, differentDisks).merged
+               ? MergeCommandOutcome::Merged
+               : MergeCommandOutcome::Refused;
 }
 
 }  // namespace sv

@@ -7,10 +7,12 @@
 
 #include "core/disk_image.h"
 #include "core/operation_log.h"
+#include "merge/sector_merge.h"
 
 namespace sv {
 
-// Load of a chosen path: the reader its extension picks. A path of no known type reads nothing:
+// Load of a chosen path: the reader chooseImageLoader picks, and when that reader refuses the
+// file, the one other reader its content plainly names. A path of no known type reads nothing:
 // the disk's trackCount becomes 0 (nothing else of it changes) and the log gets one line naming
 // the types that load. True when a disk is loaded.
 bool loadImageByType(const std::string& path, DiskImage& disk, OperationLog& log);
@@ -36,13 +38,14 @@ enum class MergeCommandOutcome {
     NoTarget,         // no disk loaded to merge into
     UnknownType,      // the file is of no known type
     SourceNotLoaded,  // the reader left the source empty; its log says why
+    Refused,          // the two images hold different disks; nothing changed
 };
 
-// The Merge command for a chosen file: loads it into `source` with the reader its extension
-// picks and merges it into `target`. The source load reports to `loadLog`, the merge to
+// The Merge command for a chosen file: loads it into `source` as Load does and merges it into `target`. The source load reports to `loadLog`, the merge to
 // `mergeLog`; the window passes its one log pane for both. When nothing is merged, the log says
 // why in one line. Whether a file was chosen at all is the front end's affair.
 MergeCommandOutcome runMergeCommand(const std::string& path, DiskImage& target, DiskImage& source,
-                                    OperationLog& loadLog, OperationLog& mergeLog);
+                                    OperationLog& loadLog, OperationLog& mergeLog,
+                                    DifferentDisks differentDisks = DifferentDisks::Refuse);
 
 }  // namespace sv

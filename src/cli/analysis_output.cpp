@@ -10,9 +10,10 @@ namespace {
 constexpr std::size_t kMaxHostNameChars = 64;
 }  // namespace
 
-std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk) {
+std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk,
+                                          const std::string& geometry) {
     CliLog log;
-    if (!loadImageByType(path, disk, log)) {
+    if (!loadImageAs(path, geometry, disk, log)) {
         log.print();
         return std::nullopt;
     }

@@ -18,7 +18,8 @@ struct AnalysedImage {
 };
 
 // Loads and analyses IMAGE; nullopt when nothing loaded, after printing the load's log.
-[[nodiscard]] std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk);
+[[nodiscard]] std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk,
+                                          const std::string& geometry = {});
 
 // Disk bytes read as Latin-1, written as UTF-8 (exact: JSON).
 [[nodiscard]] std::string latin1ToUtf8(const std::string& text);

@@ -5,19 +5,21 @@
 namespace sv::cli {
 
 void addConvertCommand(CLI::App& app, int& exitCode) {
-    auto* cmd = app.add_subcommand("convert", "Load an image and save it as DMK, DSK or HFE");
+    auto* cmd = app.add_subcommand("convert", "Load an image and save it as DMK, DSK, HFE, IMD or IMG");
     auto in = std::make_shared<std::string>();
     auto out = std::make_shared<std::string>();
-    cmd->add_option("IN", *in, "Image to load (DMK, IMD, TD0 or DSK)")->required();
-    cmd->add_option("OUT", *out, "File to write; its extension (DMK, DSK or HFE) picks the type")
+    auto geometry = std::make_shared<std::string>();
+    cmd->add_option("IN", *in, "Image to load (DMK, IMD, TD0, DSK, HFE, SCP or IMG)")->required();
+    cmd->add_option("OUT", *out, "File to write; its extension (DMK, DSK, HFE, IMD or IMG) picks the type")
         ->required();
-    cmd->callback([in, out, &exitCode] {
+    addGeometryOption(*cmd, *geometry);
+    cmd->callback([in, out, geometry, &exitCode] {
         if (!isSavableType(*out)) {
             exitCode = kExitUsage;
             return;
         }
         auto disk = makeDiskImage();
-        if (!loadAndPrint(*in, *disk)) {
+        if (!loadAndPrint(*in, *disk, *geometry)) {
             exitCode = kExitFailed;
             return;
         }

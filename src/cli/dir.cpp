@@ -6,6 +6,7 @@
 
 #include "cli/analysis_output.h"
 #include "cli/commands.h"
+#include "cli/load.h"
 
 namespace sv::cli {
 
@@ -57,11 +58,13 @@ void addDirCommand(CLI::App& app, int& exitCode) {
     auto* cmd = app.add_subcommand("dir", "Recognise a Model II disk's system and list its files");
     auto image = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
-    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0 or DSK)")->required();
+    auto geometry = std::make_shared<std::string>();
+    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK, HFE, SCP or IMG)")->required();
+    addGeometryOption(*cmd, *geometry);
     cmd->add_flag("--json", *json, "Print one JSON object (a stable interface)");
-    cmd->callback([image, json, &exitCode] {
+    cmd->callback([image, json, geometry, &exitCode] {
         auto disk = makeDiskImage();
-        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk);
+        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk, *geometry);
         if (!analysed) {
             exitCode = kExitFailed;
             return;

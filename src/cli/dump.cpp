@@ -62,11 +62,13 @@ nlohmann::ordered_json diskJson(const DiskImage& disk) {
 void addDumpCommand(CLI::App& app, int& exitCode) {
     auto* cmd = app.add_subcommand("dump", "Load an image and print the disk and the log as JSON");
     auto image = std::make_shared<std::string>();
-    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0 or DSK)")->required();
-    cmd->callback([image, &exitCode] {
+    auto geometry = std::make_shared<std::string>();
+    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK, HFE, SCP or IMG)")->required();
+    addGeometryOption(*cmd, *geometry);
+    cmd->callback([image, geometry, &exitCode] {
         auto disk = makeDiskImage();
         CliLog log;
-        const bool loaded = loadImageByType(*image, *disk, log);
+        const bool loaded = loadImageAs(*image, *geometry, *disk, log);
         nlohmann::ordered_json out{{"log", log.currentText()}, {"disk", diskJson(*disk)}};
         std::puts(out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
         exitCode = loaded ? kExitOk : kExitFailed;

@@ -6,6 +6,7 @@
 
 #include "cli/analysis_output.h"
 #include "cli/commands.h"
+#include "cli/load.h"
 #include "core/file_io.h"
 
 namespace sv::cli {
@@ -49,11 +50,13 @@ void addExtractCommand(CLI::App& app, int& exitCode) {
     auto* cmd = app.add_subcommand("extract", "Write every listed file of a Model II disk to DIR");
     auto image = std::make_shared<std::string>();
     auto dir = std::make_shared<std::string>();
-    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0 or DSK)")->required();
+    auto geometry = std::make_shared<std::string>();
+    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK, HFE, SCP or IMG)")->required();
+    addGeometryOption(*cmd, *geometry);
     cmd->add_option("DIR", *dir, "Folder to write into (created when missing)")->required();
-    cmd->callback([image, dir, &exitCode] {
+    cmd->callback([image, dir, geometry, &exitCode] {
         auto disk = makeDiskImage();
-        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk);
+        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk, *geometry);
         if (!analysed) {
             exitCode = kExitFailed;
             return;

@@ -6,6 +6,7 @@
 #include "cli/cli_log.h"
 #include "cli/commands.h"
 #include "formats/image_types.h"
+#include "formats/raw.h"
 
 namespace sv::cli {
 
@@ -18,9 +19,32 @@ bool isSavableType(const std::string& out) {
     return true;
 }
 
-bool loadAndPrint(const std::string& path, DiskImage& disk) {
+void addGeometryOption(CLI::App& cmd, std::string& geometry) {
+    cmd.add_option("--geometry", geometry,
+                   "Read IMAGE as a raw image of this layout: CYL:HEADS:SECTORS:SIZE[:fm0]")
+        ->check([](const std::string& text) {
+            std::string error;
+            return parseRawGeometry(text, error) ? std::string() : error;
+        });
+}
+
+bool loadImageAs(const std::string& path, const std::string& geometry, DiskImage& disk,
+                 OperationLog& log) {
+    if (geometry.empty()) {
+        return loadImageByType(path, disk, log);
+    }
+    std::string error;
+    const auto layout = parseRawGeometry(geometry, error);
+    if (!layout) {
+        return false;  // the option's check has refused it already
+    }
+    loadRawImageAs(path, *layout, disk, log);
+    return !isEmpty(disk);
+}
+
+bool loadAndPrint(const std::string& path, DiskImage& disk, const std::string& geometry) {
     CliLog log;
-    const bool loaded = loadImageByType(path, disk, log);
+    const bool loaded = loadImageAs(path, geometry, disk, log);
     log.print();
     return loaded;
 }

@@ -14,11 +14,14 @@ void addMergeCommand(CLI::App& app, int& exitCode) {
     auto target = std::make_shared<std::string>();
     auto source = std::make_shared<std::string>();
     auto out = std::make_shared<std::string>();
-    cmd->add_option("TARGET", *target, "Image to merge into (DMK, IMD, TD0 or DSK)")->required();
+    auto force = std::make_shared<bool>(false);
+    cmd->add_option("TARGET", *target, "Image to merge into (DMK, IMD, TD0, DSK, HFE, SCP or IMG)")->required();
     cmd->add_option("SOURCE", *source, "Image whose sectors are merged in")->required();
-    cmd->add_option("OUT", *out, "File to write; its extension (DMK, DSK or HFE) picks the type")
+    cmd->add_option("OUT", *out, "File to write; its extension (DMK, DSK, HFE, IMD or IMG) picks the type")
         ->required();
-    cmd->callback([target, source, out, &exitCode] {
+    cmd->add_flag("--force", *force,
+                  "Merge even when the two images look like two different disks");
+    cmd->callback([target, source, out, force, &exitCode] {
         if (!isSavableType(*out)) {
             exitCode = kExitUsage;
             return;
@@ -33,9 +36,13 @@ void addMergeCommand(CLI::App& app, int& exitCode) {
             CliLog loadLog;
             CliLog mergeLog;
             const MergeCommandOutcome outcome =
-                runMergeCommand(*source, *disk, *sourceDisk, loadLog, mergeLog);
+                runMergeCommand(*source, *disk, *sourceDisk, loadLog, mergeLog,
+                                *force ? DifferentDisks::Merge : DifferentDisks::Refuse);
             loadLog.print();
             mergeLog.print();
+            if (outcome == MergeCommandOutcome::Refused) {
+                std::fputs("merge: --force merges them all the same\n", stderr);
+            }
             if (outcome != MergeCommandOutcome::Merged) {
                 exitCode = kExitFailed;
                 return;

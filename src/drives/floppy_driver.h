@@ -48,11 +48,17 @@ struct SectorId {
 
 inline constexpr int kMaxScanIds = 33;
 
-// The IDs of one track in the order they passed the head; count 0 = none found. IDs past
-// `count` are zero.
+// The IDs of one track in the order they pass the head from the index (or from the widest gap
+// where the index cannot be seen); count 0 = none found. IDs past `count` are zero.
 struct TrackScan {
     std::uint8_t count = 0;
     std::array<SectorId, kMaxScanIds> ids{};
+    // IDs whose own CRC failed: their sectors cannot be asked for.
+    std::uint8_t badIdCount = 0;
+    // READ IDs that failed without telling anything (timeouts, errors).
+    int failedReadIds = 0;
+    // Part of the track was never seen and could hold IDs.
+    bool incomplete = false;
 };
 
 // The nine request bytes of a sector read.
@@ -79,6 +85,7 @@ enum class ReadOutcome {
 struct ReadResult {
     ReadOutcome outcome = ReadOutcome::Failed;
     std::size_t bytesReturned = 0;
+    bool deletedMark = false;  // the data field carried the deleted-data mark
 };
 
 // An open drive, held for a whole disk read and closed when destroyed.

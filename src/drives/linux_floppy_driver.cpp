@@ -5,11 +5,11 @@
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <system_error>
 #include <utility>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace sv {
@@ -21,7 +21,9 @@ namespace {
 constexpr std::uint8_t kSt0InterruptCode = 0xC0;
 constexpr std::uint8_t kSt0AbnormalEnd = 0x40;
 constexpr std::uint8_t kSt1DataError = 0x20;
+constexpr std::uint8_t kSt1MissingAddressMark = 0x01;
 constexpr std::uint8_t kSt2DataErrorInData = 0x20;
+constexpr std::uint8_t kSt2ControlMark = 0x40;
 
 floppy_raw_cmd blankCommand() {
     floppy_raw_cmd command;
@@ -85,11 +87,23 @@ floppy_raw_cmd readDataCommand(int unit, std::uint8_t rateCode, const ReadReques
     return command;
 }
 
-std::optional<SectorId> idFromReply(const Reply& reply) {
-    if (reply.error != 0 || reply.count < 7 || (reply.bytes[0] & kSt0InterruptCode) != 0) {
-        return std::nullopt;
+IdAnswer idAnswerFromReply(const Reply& reply) {
+    if (reply.error != 0 || reply.count < 7) {
+        return {};
     }
-    return SectorId{reply.bytes[3], reply.bytes[4], reply.bytes[5], reply.bytes[6]};
+    const std::uint8_t code = reply.bytes[0] & kSt0InterruptCode;
+    if (code == 0) {
+        return IdAnswer{IdAnswerKind::Id,
+                        SectorId{reply.bytes[3], reply.bytes[4], reply.bytes[5], reply.bytes[6]},
+                        reply.retried};
+    }
+    if (code == kSt0AbnormalEnd && (reply.bytes[1] & kSt1DataError) != 0) {
+        return IdAnswer{IdAnswerKind::BadId, {}, reply.retried};
+    }
+    if (code == kSt0AbnormalEnd && (reply.bytes[1] & kSt1MissingAddressMark) != 0) {
+        return IdAnswer{IdAnswerKind::NoId, {}};
+    }
+    return {};
 }
 
 ReadResult readResultFromReply(const Reply& reply, std::size_t requestedBytes) {
@@ -99,12 +113,19 @@ ReadResult readResultFromReply(const Reply& reply, std::size_t requestedBytes) {
     const long residue = std::clamp<long>(reply.residueBytes, 0, static_cast<long>(requestedBytes));
     const std::size_t returned = requestedBytes - static_cast<std::size_t>(residue);
     const std::uint8_t code = reply.bytes[0] & kSt0InterruptCode;
+    const bool deleted = (reply.bytes[2] & kSt2ControlMark) != 0;
+    const bool dataError =
+        (reply.bytes[1] & kSt1DataError) != 0 || (reply.bytes[2] & kSt2DataErrorInData) != 0;
     if (code == 0) {
-        return {ReadOutcome::Read, returned};
+        return {ReadOutcome::Read, returned, deleted};
     }
-    if (code == kSt0AbnormalEnd &&
-        ((reply.bytes[1] & kSt1DataError) != 0 || (reply.bytes[2] & kSt2DataErrorInData) != 0)) {
-        return {ReadOutcome::CrcError, returned};
+    if (code == kSt0AbnormalEnd && dataError) {
+        return {ReadOutcome::CrcError, returned, deleted};
+    }
+    // Some controllers end a read of a deleted sector abnormally with nothing else wrong.
+    if (code == kSt0AbnormalEnd && deleted && reply.bytes[1] == 0 &&
+        (reply.bytes[2] & ~kSt2ControlMark) == 0) {
+        return {ReadOutcome::Read, returned, true};
     }
     return {ReadOutcome::Failed, returned};
 }
@@ -122,46 +143,109 @@ std::string rawCommandRefusal(const std::string& device, int error) {
 
 namespace {
 
+constexpr std::chrono::milliseconds kResignalInterval{20};
+constexpr const char* kUnboundedCommands =
+    "Floppy commands cannot be bounded in time: no watchdog thread could be started.";
+
 void ignoreSignal(int) {}
 
-// Interrupts the calling thread's blocked ioctl when the limit passes: the ioctl then returns
-// EINTR. The timer signals this thread only, so other threads of the program are untouched.
-class CommandDeadline {
-public:
-    explicit CommandDeadline(std::chrono::milliseconds limit) {
+// Once per process. A handler someone else installed is kept: it interrupts the call as well.
+void installAlarmHandler() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction current;
+        std::memset(&current, 0, sizeof current);
+        sigaction(SIGALRM, nullptr, &current);
+        if (current.sa_handler != SIG_DFL && current.sa_handler != SIG_IGN) {
+            return;
+        }
         struct sigaction action;
         std::memset(&action, 0, sizeof action);
-        action.sa_handler = ignoreSignal;  // no SA_RESTART: the ioctl must give up
+        action.sa_handler = ignoreSignal;  // no SA_RESTART: the blocked call must give up
         sigemptyset(&action.sa_mask);
-        sigaction(SIGALRM, &action, &previous_);
-        sigevent event;
-        std::memset(&event, 0, sizeof event);
-        event.sigev_notify = SIGEV_THREAD_ID;
-        event.sigev_signo = SIGALRM;
-        event._sigev_un._tid = static_cast<pid_t>(::syscall(SYS_gettid));
-        armed_ = timer_create(CLOCK_MONOTONIC, &event, &timer_) == 0;
-        if (armed_) {
-            itimerspec when;
-            std::memset(&when, 0, sizeof when);
-            when.it_value.tv_sec = static_cast<time_t>(limit.count() / 1000);
-            when.it_value.tv_nsec = static_cast<long>(limit.count() % 1000) * 1000000L;
-            timer_settime(timer_, 0, &when, nullptr);
-        }
-    }
-    ~CommandDeadline() {
-        if (armed_) {
-            timer_delete(timer_);
-        }
-        sigaction(SIGALRM, &previous_, nullptr);
-    }
-    CommandDeadline(const CommandDeadline&) = delete;
-    CommandDeadline& operator=(const CommandDeadline&) = delete;
+        sigaction(SIGALRM, &action, nullptr);
+    });
+}
 
-private:
-    struct sigaction previous_;
-    timer_t timer_{};
-    bool armed_ = false;
-};
+}  // namespace
+
+CommandWatchdog::CommandWatchdog() {
+    installAlarmHandler();
+    try {
+        thread_ = std::thread([this] { watch(); });
+    } catch (const std::system_error&) {
+        // started() reports it; the callers refuse to run unbounded commands.
+    }
+}
+
+CommandWatchdog::~CommandWatchdog() {
+    if (thread_.joinable()) {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+}
+
+void CommandWatchdog::watch() {
+    std::unique_lock lock(mutex_);
+    while (!stopping_) {
+        if (!armed_) {
+            changed_.wait(lock);
+            continue;
+        }
+        if (changed_.wait_until(lock, deadline_) == std::cv_status::timeout && armed_ &&
+            !stopping_ && std::chrono::steady_clock::now() >= deadline_) {
+            fired_ = true;
+            pthread_kill(target_, SIGALRM);
+            deadline_ = std::chrono::steady_clock::now() + kResignalInterval;
+        }
+    }
+}
+
+CommandWatchdog::Outcome CommandWatchdog::run(std::chrono::milliseconds limit,
+                                              const std::function<int()>& call,
+                                              const std::function<void()>& beforeRetry) {
+    if (!started()) {
+        return Outcome{-1, ETIME, true, false};
+    }
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    bool made = false;
+    return retryInterrupted([&] {
+        if (made && beforeRetry) {
+            beforeRetry();
+        }
+        const bool again = made;
+        made = true;
+        {
+            std::lock_guard lock(mutex_);
+            target_ = pthread_self();
+            deadline_ = deadline;
+            armed_ = true;
+            fired_ = false;
+        }
+        changed_.notify_all();
+        Outcome outcome;
+        outcome.retried = again;
+        outcome.result = call();
+        outcome.error = outcome.result < 0 ? errno : 0;
+        bool fired = false;
+        {
+            std::lock_guard lock(mutex_);
+            armed_ = false;
+            fired = fired_;
+        }
+        if (outcome.result < 0 && outcome.error == EINTR) {
+            outcome.timedOut = fired || std::chrono::steady_clock::now() >= deadline;
+            outcome.interrupted = !outcome.timedOut;
+        }
+        return outcome;
+    });
+}
+
+namespace {
 
 class DeviceHandle {
 public:
@@ -192,19 +276,29 @@ DeviceHandle openFloppy(const std::string& device, int& error) {
     return DeviceHandle(fd);
 }
 
-fdc::Reply runCommand(int fd, floppy_raw_cmd& command, std::chrono::milliseconds limit) {
+void resetIfNeeded(CommandWatchdog& watchdog, int fd, std::chrono::milliseconds limit) {
+    (void)watchdog.run(limit, [fd] { return ::ioctl(fd, FDRESET, FD_RESET_IF_NEEDED); });
+}
+
+fdc::Reply runCommand(CommandWatchdog& watchdog, int fd, floppy_raw_cmd& command,
+                      std::chrono::milliseconds limit) {
     fdc::Reply reply;
-    int rc = 0;
-    {
-        CommandDeadline deadline(limit);
-        rc = ::ioctl(fd, FDRAWCMD, &command);
-        reply.error = rc < 0 ? errno : 0;
-    }
-    if (rc < 0) {
+    // The kernel writes the reply into the block: a command made again starts from a clean copy.
+    const floppy_raw_cmd issued = command;
+    const CommandWatchdog::Outcome outcome = watchdog.run(
+        limit,
+        [&] {
+            command = issued;
+            return ::ioctl(fd, FDRAWCMD, &command);
+        },
+        [&] { resetIfNeeded(watchdog, fd, limit); });
+    reply.retried = outcome.retried;
+    if (outcome.result < 0) {
+        reply.error = outcome.error;
+        reply.timedOut = outcome.timedOut;
         if (reply.error == EIO || reply.error == EINTR) {
             // The controller is flagged for reset after a failure; clear it for the next command.
-            CommandDeadline deadline(limit);
-            (void)::ioctl(fd, FDRESET, FD_RESET_IF_NEEDED);
+            resetIfNeeded(watchdog, fd, limit);
         }
         return reply;
     }
@@ -214,37 +308,45 @@ fdc::Reply runCommand(int fd, floppy_raw_cmd& command, std::chrono::milliseconds
     return reply;
 }
 
-class LinuxFloppyDrive : public FloppyDrive {
+class LinuxFloppyDrive : public FloppyDrive, private ReadIdPort {
 public:
-    LinuxFloppyDrive(DeviceHandle handle, int unit, std::chrono::milliseconds limit)
-        : handle_(std::move(handle)), unit_(unit), limit_(limit) {}
+    LinuxFloppyDrive(DeviceHandle handle, std::unique_ptr<CommandWatchdog> watchdog, int unit,
+                     std::chrono::milliseconds limit)
+        : handle_(std::move(handle)), watchdog_(std::move(watchdog)), unit_(unit), limit_(limit) {}
 
     void seek(std::uint8_t cylinder, std::uint8_t head) override {
         floppy_raw_cmd command = fdc::seekCommand(unit_, cylinder, head);
-        (void)runCommand(handle_.fd(), command, limit_);
+        (void)runCommand(*watchdog_, handle_.fd(), command, limit_);
         cylinder_ = cylinder;
     }
 
     void setDataRate(std::uint8_t rateCode) override { rate_ = rateCode; }
 
     TrackScan scanTrack(std::uint8_t flags, std::uint8_t head) override {
-        return fdc::scanByReadId([&]() {
-            floppy_raw_cmd command = fdc::readIdCommand(unit_, rate_, flags, head, cylinder_);
-            return fdc::idFromReply(runCommand(handle_.fd(), command, limit_));
-        });
+        return scanTrackByTime(*this, scanTiming(rate_, flags), flags, head, latencyBound_);
     }
+
+    IdAnswer readId(std::uint8_t flags, std::uint8_t head) override {
+        floppy_raw_cmd command = fdc::readIdCommand(unit_, rate_, flags, head, cylinder_);
+        return fdc::idAnswerFromReply(runCommand(*watchdog_, handle_.fd(), command, limit_));
+    }
+    Nanoseconds now() override { return std::chrono::steady_clock::now().time_since_epoch(); }
+    void waitFor(Nanoseconds duration) override { std::this_thread::sleep_for(duration); }
 
     ReadResult readSector(const ReadRequest& request, std::span<std::uint8_t> buffer) override {
         floppy_raw_cmd command = fdc::readDataCommand(unit_, rate_, request, cylinder_, buffer);
-        return fdc::readResultFromReply(runCommand(handle_.fd(), command, limit_), buffer.size());
+        return fdc::readResultFromReply(runCommand(*watchdog_, handle_.fd(), command, limit_),
+                                        buffer.size());
     }
 
 private:
     DeviceHandle handle_;
+    std::unique_ptr<CommandWatchdog> watchdog_;
     int unit_;
     std::chrono::milliseconds limit_;
     std::uint8_t cylinder_ = 0;
     std::uint8_t rate_ = rate::kbps500;
+    Nanoseconds latencyBound_ = kRevolutionAt360Rpm;
 };
 
 }  // namespace
@@ -265,12 +367,13 @@ DriverStatus LinuxFloppyDriver::queryDriver() {
             }
             continue;
         }
-        {
-            CommandDeadline deadline(commandLimit_);
-            (void)::ioctl(handle.fd(), FDRESET, FD_RESET_IF_NEEDED);
+        CommandWatchdog watchdog;
+        if (!watchdog.started()) {
+            return DriverStatus{false, 0, kUnboundedCommands};
         }
+        resetIfNeeded(watchdog, handle.fd(), commandLimit_);
         floppy_raw_cmd probe = fdc::senseDriveCommand(unit);
-        const fdc::Reply reply = runCommand(handle.fd(), probe, commandLimit_);
+        const fdc::Reply reply = runCommand(watchdog, handle.fd(), probe, commandLimit_);
         if (reply.error != 0) {
             return DriverStatus{false, 0, fdc::rawCommandRefusal(devices_[unit], reply.error)};
         }
@@ -288,11 +391,13 @@ std::unique_ptr<FloppyDrive> LinuxFloppyDriver::openDrive(int unit) {
     if (!handle.valid()) {
         return nullptr;
     }
-    {
-        CommandDeadline deadline(commandLimit_);
-        (void)::ioctl(handle.fd(), FDRESET, FD_RESET_IF_NEEDED);
+    auto watchdog = std::make_unique<CommandWatchdog>();
+    if (!watchdog->started()) {
+        return nullptr;  // a command that cannot be bounded is never sent
     }
-    return std::make_unique<LinuxFloppyDrive>(std::move(handle), unit, commandLimit_);
+    resetIfNeeded(*watchdog, handle.fd(), commandLimit_);
+    return std::make_unique<LinuxFloppyDrive>(std::move(handle), std::move(watchdog), unit,
+                                              commandLimit_);
 }
 
 }  // namespace sv

@@ -8,14 +8,20 @@
 // command is bounded in time: a confused controller can keep an ioctl waiting for ever.
 
 #include <linux/fd.h>
+#include <pthread.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <mutex>
 #include <optional>
+#include <thread>
 #include <span>
 #include <string>
 
 #include "drives/floppy_driver.h"
+#include "drives/track_scan.h"
 
 namespace sv {
 
@@ -50,37 +56,62 @@ struct Reply {
     int count = 0;
     std::array<std::uint8_t, 7> bytes{};
     long residueBytes = 0;  // bytes the transfer left undone
+    bool timedOut = false;  // the command's deadline ended it
+    bool retried = false;   // issued again after another signal interrupted it
 };
 
-// The ID a READ ID answered, or nothing when it ended abnormally.
-[[nodiscard]] std::optional<SectorId> idFromReply(const Reply& reply);
+// What a READ ID answered: a good ID (ST0 interrupt code 00), an ID with a CRC error (abnormal
+// end with ST1's data-error bit), no ID at all (missing address mark), or a plain failure.
+[[nodiscard]] IdAnswer idAnswerFromReply(const Reply& reply);
 // Good: ST0 interrupt code 00 (ST0 itself may carry seek-end and head bits). A data-error bit
-// (ST1 or ST2) is the CRC error; anything else a plain failure.
+// (ST1 or ST2) is the CRC error; anything else a plain failure. ST2's control-mark bit is the
+// deleted-data mark; alone it does not make the read fail.
 [[nodiscard]] ReadResult readResultFromReply(const Reply& reply, std::size_t requestedBytes);
-
-// The track scan from repeated READ IDs: until the first ID comes round again, or 33 IDs.
-template <typename ReadIdFn>
-[[nodiscard]] TrackScan scanByReadId(ReadIdFn readId) {
-    TrackScan scan;
-    const std::optional<SectorId> first = readId();
-    if (!first) {
-        return scan;
-    }
-    scan.ids[scan.count++] = *first;
-    while (scan.count < kMaxScanIds) {
-        const std::optional<SectorId> next = readId();
-        if (!next || *next == *first) {
-            break;
-        }
-        scan.ids[scan.count++] = *next;
-    }
-    return scan;
-}
 
 // The log line that says why raw commands cannot be used, from the errno FDRAWCMD gave.
 [[nodiscard]] std::string rawCommandRefusal(const std::string& device, int error);
 
 }  // namespace fdc
+
+// Bounds blocking system calls in time. A watchdog thread, started once per watchdog, sends
+// SIGALRM to the calling thread when a call's limit passes, and again every few milliseconds
+// until the call gives up, so a signal that lands just before the call blocks is not lost. The
+// handler is installed once per process, without SA_RESTART, so the call returns EINTR. An EINTR
+// from any other signal is not a timeout: the call is made again within the same limit.
+class CommandWatchdog {
+public:
+    CommandWatchdog();
+    ~CommandWatchdog();
+    CommandWatchdog(const CommandWatchdog&) = delete;
+    CommandWatchdog& operator=(const CommandWatchdog&) = delete;
+
+    // False when the watchdog thread could not be made: no call can then be bounded.
+    [[nodiscard]] bool started() const { return thread_.joinable(); }
+
+    struct Outcome {
+        int result = -1;  // the call's own result
+        int error = 0;    // errno when the result is negative
+        bool timedOut = false;
+        bool interrupted = false;  // by another signal; run() makes the call again
+        bool retried = false;      // the outcome is of a call made again
+    };
+    // `call` returns a negative result and sets errno on failure; `beforeRetry` runs before the
+    // call is made again after an interruption.
+    [[nodiscard]] Outcome run(std::chrono::milliseconds limit, const std::function<int()>& call,
+                              const std::function<void()>& beforeRetry = {});
+
+private:
+    void watch();
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::chrono::steady_clock::time_point deadline_{};
+    pthread_t target_{};
+    bool armed_ = false;
+    bool fired_ = false;
+    bool stopping_ = false;
+    std::thread thread_;
+};
 
 class LinuxFloppyDriver : public FloppyDriver {
 public:

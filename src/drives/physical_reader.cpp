@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/sector_health.h"
+
 namespace sv {
 
 namespace {
@@ -69,6 +71,38 @@ std::pair<TrackScan, std::uint8_t> scanSide(FloppyDrive& drive, std::uint8_t sid
     return {drive.scanTrack(encoding::fm, side), encoding::fm};
 }
 
+// What a whole read found besides its sectors, for its closing summary.
+struct ReadTally {
+    int good = 0;
+    int badIds = 0;
+    int incompleteSides = 0;
+};
+
+// One line above the closing lines: what was read, what is still damaged, and that the read
+// ended as it should (the bad-track lines after it mark the end of the disk, not a failure).
+std::string readSummary(const ReadTally& tally, const DiskImage& disk, int tracksRead) {
+    const std::string counts[] = {std::to_string(tally.good) + " sectors read good"};
+    std::string text = summaryLine(counts, damagedSectors(disk));
+    if (tally.badIds > 0) {
+        text += "; " + std::to_string(tally.badIds) +
+                (tally.badIds == 1 ? " ID with a CRC error" : " IDs with a CRC error");
+    }
+    if (tally.incompleteSides > 0) {
+        text += "; " + std::to_string(tally.incompleteSides) +
+                (tally.incompleteSides == 1 ? " track side" : " track sides") +
+                " not scanned completely";
+    }
+    if (tracksRead >= kMaxCylinders) {
+        return text + ". The read ended normally after " + std::to_string(tracksRead) +
+               " tracks, the most a disk holds.";
+    }
+    return text + ". The read ended normally: track " + std::to_string(tracksRead) +
+           " has no IDs, so the disk has " + std::to_string(tracksRead) + " tracks.";
+}
+
+// "T002 H0": the track side of a line that names no sector.
+std::string trackSideField(int t, int s) { return shortSectorField(t, s, 0).substr(0, 7); }
+
 class DiskReader {
 public:
     DiskReader(DiskImage& disk, FloppyDrive& drive, LogEditor& log)
@@ -86,20 +120,50 @@ public:
             if (!lastSideFound) {
                 break;
             }
+            markBadTracks();
         }
         disk_.trackCount = static_cast<std::uint8_t>(t);
+        // The summary goes above the bad-track lines that end the read.
+        addNotesAboveClosing(log_, {readSummary(tally_, disk_, t)}, log_.field());
+        markBadTracks();
     }
 
 private:
+    // A side without IDs is marked once it is known whether its track ends the read.
+    void markBadTracks() {
+        for (const auto& [t, s] : pendingBadSides_) {
+            log_.setField(shortSectorField(t, s, 0).substr(0, 8));
+            log_.mark(" Bad Track ", shortSectorField(t, s, 0));
+        }
+        pendingBadSides_.clear();
+    }
+
     bool readTrackSide(int t, int s, int step) {
         const auto c = static_cast<std::uint8_t>(t * step);
         const auto side = static_cast<std::uint8_t>(s);
         drive_.seek(c, 0);
         log_.setField(shortSectorField(t, s, 0));
         const auto [scan, flags] = scanSide(drive_, side);
+        if (scan.count > 0) {
+            markBadTracks();  // this track goes on: a side before it without IDs is no end
+        }
+        if (scan.badIdCount > 0) {
+            tally_.badIds += scan.badIdCount;
+            log_.setField(trackSideField(t, s));
+            log_.mark(scan.badIdCount == 1
+                          ? " 1 ID with a CRC error: its sector was not read"
+                          : " " + std::to_string(scan.badIdCount) +
+                                " IDs with a CRC error: their sectors were not read",
+                      shortSectorField(t, s, 0));
+        }
+        if (scan.incomplete) {
+            ++tally_.incompleteSides;
+            log_.setField(trackSideField(t, s));
+            log_.mark(" scan incomplete: part of the track was never seen, IDs may be missing",
+                      shortSectorField(t, s, 0));
+        }
         if (scan.count == 0) {
-            log_.setField(shortSectorField(t, s, 0).substr(0, 8));
-            log_.mark(" Bad Track ", shortSectorField(t, s, 0));
+            pendingBadSides_.emplace_back(t, s);
             return false;
         }
         int count = scan.count;
@@ -153,7 +217,9 @@ private:
         entry->record = id.record;
         entry->sizeCode = id.sizeCode;
         entry->singleDensity = flags == encoding::fm ? 1 : 0;
-        entry->status = status::damBit0 | status::damBit1;
+        entry->status = result.deletedMark ? status::deletedData
+                                           : static_cast<std::uint8_t>(status::damBit0 |
+                                                                       status::damBit1);
         setSectorData(*entry, std::span<const std::uint8_t>(
                                   working_.data(), std::min<std::size_t>(wanted, kSectorDataBytes)));
         log_.setField(shortSectorField(entry->cylinder, entry->head, entry->record));
@@ -173,6 +239,9 @@ private:
             entry->status |= status::dataCrcError;
             log_.mark(" Unreadable");
         }
+        if (result.outcome == ReadOutcome::Read) {
+            ++tally_.good;
+        }
     }
 
     DiskImage& disk_;
@@ -180,6 +249,8 @@ private:
     LogEditor& log_;
     std::vector<std::uint8_t> transfer_ = std::vector<std::uint8_t>(kSectorDataBytes);
     std::array<std::uint8_t, kSectorDataBytes> working_{};
+    ReadTally tally_;
+    std::vector<std::pair<int, int>> pendingBadSides_;  // (track, side)
 };
 
 }  // namespace

@@ -9,7 +9,8 @@
 
 namespace sv {
 
-// Loads a TD0 file with normal compression; advanced compression is refused. The disk is
+// Loads a TD0 file; an advanced-compression file is expanded first (LZW or LZSS-Huffman by its
+// version byte) and refused only when its stream cannot be expanded. The disk is
 // cleared first.
 void loadTd0Image(const std::string& path, DiskImage& disk, OperationLog& log);
 

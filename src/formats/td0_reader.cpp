@@ -7,6 +7,7 @@
 #include "core/byte_reader.h"
 #include "formats/image_file.h"
 #include "formats/td0.h"
+#include "formats/td0_advanced.h"
 
 namespace sv {
 
@@ -140,14 +141,24 @@ BlockResult decodeBlocks(const ByteReader& in, std::size_t& pos, std::size_t len
 
 void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogEditor& text,
                const std::string& path) {
+    // An advanced file is expanded first and then read as the normal file it stands for.
+    Td0Expansion expansion;
+    const bool advanced = bytes.size() >= 2 && bytes[0] == 't' && bytes[1] == 'd';
+    if (advanced) {
+        expansion = expandAdvancedTd0(bytes);
+        if (!expansion.expanded.failure.empty()) {
+            text.line(path + " " + expansion.expanded.failure + ".");
+            text.fail(path + " uses Advanced Compression - Cannot ingest", "Operation aborted");
+            return;
+        }
+        bytes = expansion.expanded.bytes;
+    }
     const ByteReader in(bytes);
     const bool normal = in.has(0, 2) && bytes[0] == 'T' && bytes[1] == 'D';
-    const bool advanced = in.has(0, 2) && bytes[0] == 't' && bytes[1] == 'd';
     if (advanced) {
-        text.fail(path + " uses Advanced Compression - Cannot ingest", "Operation aborted");
-        return;
-    }
-    if (normal) {
+        text.line(path + " uses Advanced Compression (" + expansion.method + "), " +
+                  std::to_string(bytes.size() - kTd0HeaderBytes) + " bytes expanded");
+    } else if (normal) {
         text.line(path + " uses Normal Compression");
     }
     if (!normal || in.u8(2) != 0 || !in.has(0, kImageHeaderBytes)) {

@@ -28,8 +28,43 @@ enum class MergeOutcome {
 [[nodiscard]] std::string mergeOutcomeText(MergeOutcome outcome, std::uint8_t status,
                                            DataState state = DataState::Good);
 
+// Whether two images hold one disk. Compared are the sectors good on both with the same ID
+// (cylinder, head, record, size), leaving out those whose bytes are all one value: formatted,
+// unused sectors are alike on every disk.
+struct SameDiskCheck {
+    static constexpr int kMinimumCompared = 50;
+    static constexpr int kMinimumEqualPercent = 20;
+
+    int compared = 0;
+    int equal = 0;
+
+    // At least 50 compared and fewer than 20% of them equal.
+    [[nodiscard]] bool differentDisks() const {
+        return compared >= kMinimumCompared && equal * 100 < compared * kMinimumEqualPercent;
+    }
+    // Rounded to the nearest integer, halves to even.
+    [[nodiscard]] int equalPercent() const;
+};
+
+// Pairs sectors as the merge does, over the target's geometry.
+[[nodiscard]] SameDiskCheck checkSameDisk(const DiskImage& target, const DiskImage& source);
+
+struct MergeResult {
+    bool merged = false;  // false: the images are two different disks and nothing changed
+    int replaced = 0;
+    int kept = 0;
+    SameDiskCheck sameDisk;
+};
+
+enum class DifferentDisks {
+    Refuse,  // say so in one line and change nothing
+    Merge,   // the user confirmed: merge all the same
+};
+
 // Copies sectors of `source` into `target` by track, side and record, walking the target's
-// geometry as held. Only data, status and data state of target slots change.
-void mergeImages(DiskImage& target, const DiskImage& source, OperationLog& log);
+// geometry as held. Only data, status and data state of target slots change. Above the closing
+// line goes the summary: what was replaced, what was kept, what is still damaged.
+MergeResult mergeImages(DiskImage& target, const DiskImage& source, OperationLog& log,
+                        DifferentDisks differentDisks = DifferentDisks::Refuse);
 
 }  // namespace sv

@@ -25,12 +25,14 @@ TEST(FileChoice, LoadFiltersFollowTheLoadPathBox) {
     EXPECT_EQ(loadFilterChoice("").defaultExtension, "*");
 
     const FilterChoice save = saveFilterChoice();
-    EXPECT_EQ(keysOf(save), (Keys{"DMK", "DSK", "HFE", "All"}));
+    EXPECT_EQ(keysOf(save), (Keys{"DMK", "DSK", "IMD", "HFE", "All"}));
     EXPECT_EQ(save.defaultExtension, "DMK");
     EXPECT_EQ(save.filters[0].description, "DMK Files (*.DMK)");
     EXPECT_EQ(save.filters[0].pattern, "*.DMK");
-    EXPECT_EQ(save.filters[3].description, "All Files (*.*)");
-    EXPECT_EQ(save.filters[3].pattern, "*.*");
+    EXPECT_EQ(save.filters[2].description, "IMD Files (*.IMD)");
+    EXPECT_EQ(save.filters[3].description, "HFE Files (*.HFE)");
+    EXPECT_EQ(save.filters[4].description, "All Files (*.*)");
+    EXPECT_EQ(save.filters[4].pattern, "*.*");
     EXPECT_EQ(loadFilterChoice("").filters[2].description, "IMD Files (*.IMD)");
     EXPECT_EQ(loadFilterChoice("").filters[3].pattern, "*.TD0");
 }

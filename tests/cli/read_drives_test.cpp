@@ -28,8 +28,11 @@ TEST(CliRead, SimulatedReadSavesTheDiskItServes) {
     ASSERT_EQ(result.status, 0) << result.out << result.err;
     EXPECT_EQ(result.out.substr(0, result.out.find("T0")),
               "Loading Physical disc in Drive B:\nDetermining Drive parameters.\n"
-              "Drive size is 8in or 5.25in HD, Single-Stepped, and Double-Sided. \n");
-    EXPECT_NE(result.out.find("T077 H1 S00- Physical disk loaded.\nSaving DMK Image: " + out),
+              "Drive size is 8in or 5.25in HD, Single-Stepped, and Double-Sided. \n"
+              "4004 sectors read good, 0 still damaged. The read ended normally: track 77 has "
+              "no IDs, so the disk has 77 tracks.\n");
+    EXPECT_NE(result.out.find("\nT077 H0  Bad Track \nT077 H1  Bad Track \n"
+                              "T077 H1 S00- Physical disk loaded.\nSaving DMK Image: " + out),
               std::string::npos);
     auto served = nlohmann::json::parse(runCli({"dump", in}).out)["disk"];
     auto saved = nlohmann::json::parse(runCli({"dump", out}).out)["disk"];

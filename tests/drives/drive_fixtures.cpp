@@ -18,7 +18,8 @@ std::shared_ptr<sv::DiskImage> diskFromModel(const mkdisk::Disk& model, std::uin
                 e->singleDensity = s.fm ? 1 : 0;
                 e->status = static_cast<std::uint8_t>(
                     (s.mark == 0xF8 ? sv::status::deletedData : (s.mark - 0xF8) & 3) |
-                    (s.badDataCrc ? sv::status::dataCrcError : 0));
+                    (s.badDataCrc ? sv::status::dataCrcError : 0) |
+                    (s.badIdCrc ? sv::status::idCrcError : 0));
                 sv::setSectorData(*e, mkdisk::sectorBytes(s));
             }
         }

@@ -81,8 +81,14 @@ TEST(PhysicalReader, WholeTwoSidedDiskEqualsTheImageItCameFrom) {
     model.find(3, 1, 7)->badDataCrc = true;
     model.find(40, 0, 26)->badDataCrc = true;
     auto image = diskFromModel(model);
-    Outcome o = readImage(image);
+    SimulatedFloppyDriver driver(image);
+    Outcome o = readWith(driver);
 
+    // The cost of the whole read, probe and the empty track 77 included.
+    const double turnsPerSide = static_cast<double>(driver.elapsed().count()) /
+                                static_cast<double>(driver.revolution().count()) / (77 * 2);
+    RecordProperty("revolutionsPerTrackSide", std::to_string(turnsPerSide));
+    EXPECT_LT(turnsPerSide, 4.5);
     EXPECT_EQ(o.disk->trackCount, 77);
     EXPECT_EQ(o.disk->sideCount, 2);
     EXPECT_EQ(o.disk->trackLength, 10560);
@@ -124,8 +130,10 @@ TEST(PhysicalReader, SmallDiskGivesTheWholeLogText) {
     EXPECT_EQ(o.log.currentText(),
               "Loading Physical disc in Drive A:\r\nDetermining Drive parameters.\r\n"
               "Drive size is 8in or 5.25in HD, Single-Stepped, and Single-Sided. \r\n"
-              "T001 H0 S02 CRC\r\nT004 H0 S01 CRC\r\nT007 H0  Bad Track \r\n"
-              "T007 H0 S00- Physical disk loaded.");
+              "T001 H0 S02 CRC\r\nT004 H0 S01 CRC\r\n"
+              "12 sectors read good, 2 still damaged: T001 H0 S02, T004 H0 S01. The read ended "
+              "normally: track 7 has no IDs, so the disk has 7 tracks.\r\n"
+              "T007 H0  Bad Track \r\nT007 H0 S00- Physical disk loaded.");
 }
 
 TEST(PhysicalReader, FmDiskAt250IsFoundOnTheSixthProbeScan) {
@@ -339,6 +347,73 @@ TEST(PhysicalReader, FailedReadIsMarkedAndHoldsNoOtherSectorsBytes) {
     EXPECT_EQ(std::count_if(driver.calls.reads.begin(), driver.calls.reads.end(),
                             [](const ReadRequest& r) { return r.cylinder == 1 && r.record == 5; }),
               1);
+}
+
+}  // namespace
+}  // namespace sv
+
+namespace sv {
+namespace {
+
+TEST(PhysicalReaderReport, BadIdsDeletedMarksAndTheClosingSummary) {
+    mkdisk::Disk model = patternedModel2Disk(2, 8);
+    model.find(2, 0, 5)->badIdCrc = true;
+    model.find(5, 1, 9)->badIdCrc = true;
+    model.find(5, 1, 10)->badIdCrc = true;
+    for (int r = 1; r <= 22; ++r) {
+        model.find(4, 0, r)->badDataCrc = true;
+    }
+    model.find(6, 1, 3)->mark = 0xF8;
+    model.at(3, 0).sectors.clear();
+    model.find(3, 1, 2)->badIdCrc = true;
+    Outcome o = readImage(diskFromModel(model));
+    const std::string& text = o.log.currentText();
+    EXPECT_NE(text.find("\r\nT003 H0  Bad Track \r\nT003 H1 1 ID with a CRC error: its sector "
+                        "was not read\r\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("\r\nT002 H0 1 ID with a CRC error: its sector was not read\r\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("\r\nT005 H1 2 IDs with a CRC error: their sectors were not read\r\n"),
+              std::string::npos);
+    EXPECT_EQ(o.disk->track(0, 2).sectorCount, 25);
+    EXPECT_EQ(o.disk->track(0, 2).sectors[4].record, 6);
+    EXPECT_EQ(o.disk->track(1, 6).sectors[2].status, status::deletedData);
+    EXPECT_EQ(o.disk->track(1, 6).sectors[3].status, 0x03);
+    // 15 x 26 IDs, 4 of them bad, 22 sectors still damaged; the list stops at 20.
+    std::string listed;
+    for (int r = 1; r <= 20; ++r) {
+        listed += (r == 1 ? ": " : ", ") + shortSectorField(4, 0, r);
+    }
+    EXPECT_EQ(o.lastLines(4),
+              "364 sectors read good, 22 still damaged" + listed +
+                  " and 2 more; 4 IDs with a CRC error. The read ended normally: track 8 has no "
+                  "IDs, so the disk has 8 tracks.\r\nT008 H0  Bad Track \r\nT008 H1  Bad Track "
+                  "\r\nT008 H1 S00- Physical disk loaded.");
+}
+
+TEST(PhysicalReaderReport, SlowControllerAndSignalsStillReadTheWholeDisk) {
+    auto image = diskFromModel(patternedModel2Disk(2, 77));
+    SimulatedDriveOptions options;
+    options.commandLatency = std::chrono::nanoseconds{372 * 16'000};  // a READ ID costs two sector times
+    options.interruptedCommands = {40, 400, 401, 2000};
+    SimulatedFloppyDriver driver(image, options);
+    Outcome o = readWith(driver);
+    EXPECT_EQ(o.disk->trackCount, 77);
+    for (int side = 0; side < 2; ++side) {
+        for (int c = 0; c < 77; ++c) {
+            const TrackRecord& got = o.disk->track(side, c);
+            ASSERT_EQ(got.sectorCount, 26) << side << "/" << c;
+            for (int k = 0; k < 26; ++k) {
+                EXPECT_EQ(got.sectors[k].data, image->track(side, c).sectors[k].data);
+            }
+        }
+    }
+    EXPECT_EQ(driver.interruptions(), 4);
+    const double turnsPerSide = static_cast<double>(driver.elapsed().count()) /
+                                static_cast<double>(driver.revolution().count()) / (77 * 2);
+    RecordProperty("revolutionsPerTrackSide", std::to_string(turnsPerSide));
+    EXPECT_EQ(o.log.currentText().find("Unreadable"), std::string::npos);
+    EXPECT_EQ(o.log.currentText().find("scan incomplete"), std::string::npos);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 
 #include "formats/dsk.h"
 #include "formats/imd.h"
+#include "formats/raw.h"
 #include "formats/td0.h"
 #include "format_test_support.h"
 
@@ -49,6 +50,12 @@ void expectWithinCapacity(const DiskImage& disk) {
     }
 }
 
+void loadTinyRaw(std::span<const std::uint8_t> bytes, const std::string& path, DiskImage& disk,
+                 OperationLog& log) {
+    const RawGeometry geometry{2, 2, {3, 0, true, 1}, 2, {3, 0, false, 1}};
+    loadRawBytes(bytes, path, &geometry, disk, log);
+}
+
 struct Reader {
     const char* name;
     svtest::BytesLoader load;
@@ -62,6 +69,9 @@ std::vector<Reader> readers() {
         {"IMD", loadImdBytes, mkdisk::writeImd(disk), {'I', 'M', 'D', 0x1A}},
         {"TD0", loadTd0Bytes, mkdisk::writeTd0(disk), {'T', 'D', 0, 0, 0x15, 0, 2, 0, 0, 2, 0, 0}},
         {"DSK", loadDskBytes, mkdisk::writeDsk(disk), {}},
+        {"TD0 LZW", loadTd0Bytes, mkdisk::writeTd0(disk, {.advancedLzw = true}),
+         {'t', 'd', 0, 0, 11, 0, 2, 0, 0, 2, 0, 0}},
+        {"raw", loadTinyRaw, mkdisk::writeRaw(disk), {}},
     };
 }
 

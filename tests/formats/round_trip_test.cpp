@@ -57,6 +57,7 @@ std::unique_ptr<DiskImage> throughFile(const DiskImage& disk, const std::string&
 const svtest::WriterUnderTest kDmkWriter{".dmk", saveDmkImage, loadDmkImage, dmkSavePreflight};
 const svtest::WriterUnderTest kDskWriter{".dsk", saveDskImage, loadDskImage, dskSavePreflight};
 const svtest::WriterUnderTest kHfeWriter{".hfe", saveHfeImage, loadHfeImage, hfeSavePreflight};
+const svtest::WriterUnderTest kImdWriter{".imd", saveImdImage, loadImdImage, imdSavePreflight};
 
 TEST(RoundTrip, ImdAndTd0ThroughDmkKeepEverySector) {
     svtest::TempDir dir;
@@ -125,18 +126,11 @@ TEST(RealDisks, ImdAndTd0ImagesLoad) {
     EXPECT_EQ(disk->track(0, 0).sectorCount, 26);
     EXPECT_EQ(disk->track(0, 79).sectorCount, 15);
     EXPECT_NE(log.currentText().find("Image created: 05 Jan 2001 at 02:24:29pm"), std::string::npos);
-    for (const std::string name : {"td105-norm.td0", "td215-norm.td0"}) {
+    for (const std::string name : {"td105-norm.td0", "td215-norm.td0", "td105-adv.td0", "td215-adv.td0"}) {
         td0(name, log);
         EXPECT_EQ(disk->trackCount, 41) << name;
         EXPECT_EQ(disk->sideCount, 2) << name;
         EXPECT_EQ(disk->track(1, 40).sectorCount, 9) << name;
-    }
-    for (const std::string name : {"td105-adv.td0", "td215-adv.td0"}) {
-        td0(name, log);
-        EXPECT_TRUE(isEmpty(*disk));
-        EXPECT_NE(log.currentText().find("uses Advanced Compression - Cannot ingest\r\nOperation "
-                                         "aborted"),
-                  std::string::npos);
     }
     td0("not-a-disk-http404.td0", log);
     EXPECT_TRUE(isEmpty(*disk));
@@ -214,7 +208,7 @@ void PrintTo(const DiskSource& source, std::ostream* out) { *out << source.name;
 
 class EveryDiskRoundTrip : public ::testing::TestWithParam<DiskSource> {};
 
-TEST_P(EveryDiskRoundTrip, GivesBackEveryUnreportedSectorThroughDmkHfeAndDsk) {
+TEST_P(EveryDiskRoundTrip, GivesBackEveryUnreportedSectorThroughDmkHfeDskAndImd) {
     const DiskSource& source = GetParam();
     svtest::TempDir dir;
     auto disk = makeDiskImage();
@@ -234,6 +228,7 @@ TEST_P(EveryDiskRoundTrip, GivesBackEveryUnreportedSectorThroughDmkHfeAndDsk) {
     svtest::expectDifferentialRoundTrip(*disk, kDmkWriter, dir.file("copy.dmk"));
     svtest::expectDifferentialRoundTrip(*disk, kHfeWriter, dir.file("copy.hfe"));
     svtest::expectDifferentialRoundTrip(*disk, kDskWriter, dir.file("copy.dsk"));
+    svtest::expectDifferentialRoundTrip(*disk, kImdWriter, dir.file("copy.imd"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Disks, EveryDiskRoundTrip, ::testing::ValuesIn(everyDisk()),

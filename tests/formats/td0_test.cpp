@@ -122,8 +122,9 @@ TEST(Td0Reader, BlockEncodings) {
 
 TEST(Td0Reader, HeaderRefusalsAndGeometryRules) {
     const auto advanced = loadTd0({'t', 'd', 0, 0, 0x15, 0, 2, 0, 0, 1, 0, 0});
-    EXPECT_EQ(advanced.log, "Loading Teledisk Image: d.td0\r\nd.td0 uses Advanced Compression - "
-                            "Cannot ingest\r\nOperation aborted");
+    EXPECT_EQ(advanced.log, "Loading Teledisk Image: d.td0\r\n"
+                            "d.td0 holds no compressed data after its header.\r\n"
+                            "d.td0 uses Advanced Compression - Cannot ingest\r\nOperation aborted");
     EXPECT_EQ(loadTd0({'T', 'd', 0}).log,
               "Loading Teledisk Image: d.td0\r\nd.td0 has a bad header\r\nOperation aborted");
     auto sequence = image({0xFF, 0, 0, 0});

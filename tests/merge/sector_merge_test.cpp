@@ -74,6 +74,7 @@ TEST(MergeImages, GoldenLogAndWhatChanges) {
                                  "T001 H000 S001 -> Kept (source BadID)\r\n"
                                  "T001 H000 S002 -> Merged -> Replaced\r\n"
                                  "T001 H000 S003 -> Kept (source CRC)\r\n"
+                                 "3 sectors replaced, 2 kept (source damaged), 0 still damaged\r\n"
                                  " - Disk Images merged.");
     const auto& t = target->track(0, 1).sectors;
     EXPECT_EQ(target->track(0, 0).sectors[0].data[0], 0x11);
@@ -103,7 +104,9 @@ TEST(MergeImages, SelfMergeAndGeometry) {
     *side1 = sector(1, 0x03, 0x44);
     auto empty = makeDiskImage();
     mergeImages(*empty, *source, log);
-    EXPECT_EQ(log.currentText(), "Merging disk Images:\r\n - Disk Images merged.");
+    EXPECT_EQ(log.currentText(), "Merging disk Images:\r\n"
+                                 "0 sectors replaced, 0 kept (source damaged), 0 still damaged\r\n"
+                                 " - Disk Images merged.");
     mergeImages(*target, *source, log);
     EXPECT_EQ(target->track(1, 1).sectorCount, 0);
 }

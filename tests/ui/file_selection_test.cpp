@@ -145,7 +145,8 @@ private slots:
         QVERIFY(save.folder.isEmpty());
         QCOMPARE(save.fileName, QStringLiteral("/d/a - Copy.DMK"));
         QCOMPARE(descriptions(save),
-                 QStringLiteral("DMK Files (*.DMK)|DSK Files (*.DSK)|HFE Files (*.HFE)|All Files (*.*)"));
+                 QStringLiteral("DMK Files (*.DMK)|DSK Files (*.DSK)|IMD Files (*.IMD)|HFE Files (*.HFE)|"
+                                "All Files (*.*)"));
         QCOMPARE(save.defaultSuffix, QStringLiteral("DMK"));
     }
 

@@ -1,9 +1,9 @@
 #pragma once
 
 // A disk as the fixture generator sees it: tracks of sectors, each with its ID, encoding, mark,
-// data and deliberate faults. The containers (DMK, IMD, TD0, DSK) turn it into file bytes with
-// code of their own, never the engine's writers, so a reader is not tested only against the
-// writer it shares code with.
+// data and deliberate faults. The containers (DMK, IMD, TD0, DSK, raw, HFE, SCP) turn it into
+// file bytes with code of their own, never the engine's writers, so a reader is not tested only
+// against the writer it shares code with.
 
 #include <cstdint>
 #include <string>
@@ -87,6 +87,7 @@ struct Td0Options {
     Td0Encoding encoding = Td0Encoding::Mixed;
     bool emptyComment = false;  // a comment block of length 0
     std::vector<std::uint8_t> created{109, 2, 7, 14, 5, 9};  // year-1900, month-1, day, h, m, s
+    bool advancedLzw = false;  // "td", version 1.1: the body as 12-bit LZW codes, one per byte
 };
 [[nodiscard]] std::vector<std::uint8_t> writeTd0(const Disk& disk, const Td0Options& options = {});
 
@@ -94,6 +95,9 @@ struct DskOptions {
     bool writeProtected = false;
 };
 [[nodiscard]] std::vector<std::uint8_t> writeDsk(const Disk& disk, const DskOptions& options = {});
+
+// The sector data only, track after track, each track's sectors in record order.
+[[nodiscard]] std::vector<std::uint8_t> writeRaw(const Disk& disk);
 
 // Bit-level containers, 8-inch rates (FM 250, MFM 500 kbit/s, 360 rpm), IBM gaps; the cells come
 // from mkdisk's own FM/MFM encoder.

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "mkdisk/fixture.h"
 
 namespace mkdisk {
@@ -62,6 +64,30 @@ std::vector<std::uint8_t> encodeRle(const std::vector<std::uint8_t>& data) {
     return out;
 }
 
+// Teledisk 1.x advanced compression at its simplest: every byte its own code, so the stream
+// is valid LZW without any dictionary search; blocks of at most 4096 codes, two codes in three
+// bytes, each block preceded by its code count times three.
+std::vector<std::uint8_t> literalLzw(const std::vector<std::uint8_t>& file) {
+    std::vector<std::uint8_t> out(file.begin(), file.begin() + 12);
+    out[0] = 't';
+    out[1] = 'd';
+    out[4] = 11;
+    for (std::size_t start = 12; start < file.size(); start += 4096) {
+        const std::size_t codes = std::min<std::size_t>(4096, file.size() - start);
+        putLe16(out, codes * 3);
+        for (std::size_t i = 0; i < codes; i += 2) {
+            const unsigned first = file[start + i];
+            const unsigned second = i + 1 < codes ? file[start + i + 1] : 0;
+            out.push_back(static_cast<std::uint8_t>(first));
+            out.push_back(static_cast<std::uint8_t>((first >> 8) | ((second & 0xF) << 4)));
+            if (i + 1 < codes) {
+                out.push_back(static_cast<std::uint8_t>(second >> 4));
+            }
+        }
+    }
+    return out;
+}
+
 int encodingFor(const Sector& s, Td0Encoding choice) {
     switch (choice) {
     case Td0Encoding::Raw: return 0;
@@ -119,7 +145,7 @@ std::vector<std::uint8_t> writeTd0(const Disk& disk, const Td0Options& options) 
         }
     }
     file.insert(file.end(), {0xFF, 0, 0, 0});
-    return file;
+    return options.advancedLzw ? literalLzw(file) : file;
 }
 
 }  // namespace mkdisk
