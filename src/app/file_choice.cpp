@@ -19,23 +19,25 @@ FileFilter filterFor(std::string_view key) {
 
 struct FilterOrder {
     std::string_view extension;
-    std::array<std::string_view, 5> keys;
+    std::array<std::string_view, 7> keys;
 };
 
 constexpr std::array kLoadFilterOrders{
-    FilterOrder{"DMK", {"DMK", "IMD", "TD0", "DSK", "All"}},
-    FilterOrder{"IMD", {"IMD", "DMK", "TD0", "DSK", "All"}},
-    FilterOrder{"TD0", {"TD0", "DMK", "IMD", "DSK", "All"}},
-    FilterOrder{"DSK", {"DSK", "DMK", "IMD", "TD0", "All"}},
+    FilterOrder{"DMK", {"DMK", "IMD", "TD0", "DSK", "HFE", "SCP", "All"}},
+    FilterOrder{"IMD", {"IMD", "DMK", "TD0", "DSK", "HFE", "SCP", "All"}},
+    FilterOrder{"TD0", {"TD0", "DMK", "IMD", "DSK", "HFE", "SCP", "All"}},
+    FilterOrder{"DSK", {"DSK", "DMK", "IMD", "TD0", "HFE", "SCP", "All"}},
+    FilterOrder{"HFE", {"HFE", "DMK", "IMD", "TD0", "DSK", "SCP", "All"}},
+    FilterOrder{"SCP", {"SCP", "DMK", "IMD", "TD0", "DSK", "HFE", "All"}},
 };
-constexpr std::array<std::string_view, 5> kOtherLoadFilterOrder{"All", "DMK", "IMD", "TD0", "DSK"};
+constexpr std::array<std::string_view, 7> kOtherLoadFilterOrder{"All", "DMK", "IMD", "TD0", "DSK", "HFE", "SCP"};
 
 }  // namespace
 
 FilterChoice loadFilterChoice(std::string_view loadPathBox) {
     const std::string ext = imageExtension(loadPathBox);
     FilterChoice choice{{}, "*"};
-    const std::array<std::string_view, 5>* keys = &kOtherLoadFilterOrder;
+    const std::array<std::string_view, 7>* keys = &kOtherLoadFilterOrder;
     for (const auto& order : kLoadFilterOrders) {
         if (order.extension == ext) {
             keys = &order.keys;
@@ -49,7 +51,7 @@ FilterChoice loadFilterChoice(std::string_view loadPathBox) {
 }
 
 FilterChoice saveFilterChoice() {
-    return {{filterFor("DMK"), filterFor("DSK"), filterFor("IMD"), filterFor("All")}, "DMK"};
+    return {{filterFor("DMK"), filterFor("DSK"), filterFor("IMD"), filterFor("HFE"), filterFor("All")}, "DMK"};
 }
 
 std::string folderOfPath(std::string_view path) {

@@ -27,7 +27,7 @@ struct FilterChoice {
 // Load and Merge dialogs: the type of the path in the load path box comes first, and is the
 // default extension; any other box text (an empty one too) puts "All Files" first and "*".
 [[nodiscard]] FilterChoice loadFilterChoice(std::string_view loadPathBox);
-// Save dialog: DMK, DSK, IMD, All; default extension "DMK".
+// Save dialog: DMK, DSK, IMD, HFE, All; default extension "DMK".
 [[nodiscard]] FilterChoice saveFilterChoice();
 
 // The folder a dialog opens in: the part of the path before its last '/', "/" for a file in the

@@ -5,12 +5,12 @@
 namespace sv::cli {
 
 void addConvertCommand(CLI::App& app, int& exitCode) {
-    auto* cmd = app.add_subcommand("convert", "Load an image and save it as DMK, DSK, IMD or IMG");
+    auto* cmd = app.add_subcommand("convert", "Load an image and save it as DMK, DSK, HFE, IMD or IMG");
     auto in = std::make_shared<std::string>();
     auto out = std::make_shared<std::string>();
     auto geometry = std::make_shared<std::string>();
-    cmd->add_option("IN", *in, "Image to load (DMK, IMD, TD0, DSK or IMG)")->required();
-    cmd->add_option("OUT", *out, "File to write; its extension (DMK, DSK, IMD or IMG) picks the type")
+    cmd->add_option("IN", *in, "Image to load (DMK, IMD, TD0, DSK, HFE, SCP or IMG)")->required();
+    cmd->add_option("OUT", *out, "File to write; its extension (DMK, DSK, HFE, IMD or IMG) picks the type")
         ->required();
     addGeometryOption(*cmd, *geometry);
     cmd->callback([in, out, geometry, &exitCode] {

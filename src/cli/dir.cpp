@@ -83,7 +83,7 @@ void addDirCommand(CLI::App& app, int& exitCode) {
     auto image = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
     auto geometry = std::make_shared<std::string>();
-    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK or IMG)")->required();
+    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK, HFE, SCP or IMG)")->required();
     addGeometryOption(*cmd, *geometry);
     cmd->add_flag("--json", *json, "Print one JSON object (a stable interface)");
     cmd->callback([image, json, geometry, &exitCode] {

@@ -53,7 +53,7 @@ void addDumpCommand(CLI::App& app, int& exitCode) {
     auto* cmd = app.add_subcommand("dump", "Load an image and print the disk and the log as JSON");
     auto image = std::make_shared<std::string>();
     auto geometry = std::make_shared<std::string>();
-    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK or IMG)")->required();
+    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK, HFE, SCP or IMG)")->required();
     addGeometryOption(*cmd, *geometry);
     cmd->callback([image, geometry, &exitCode] {
         auto disk = makeDiskImage();

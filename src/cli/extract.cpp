@@ -145,7 +145,7 @@ void addExtractCommand(CLI::App& app, int& exitCode) {
     auto* cmd = app.add_subcommand(
         "extract", "Write the files of a Model II disk (every listed file, or those named) to DIR");
     auto options = std::make_shared<ExtractOptions>();
-    cmd->add_option("IMAGE", options->image, "Image file (DMK, IMD, TD0, DSK or IMG)")->required();
+    cmd->add_option("IMAGE", options->image, "Image file (DMK, IMD, TD0, DSK, HFE, SCP or IMG)")->required();
     addGeometryOption(*cmd, options->geometry);
     cmd->add_option("DIR", options->dir, "Folder to write into (created when missing)")
         ->required();

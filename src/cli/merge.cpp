@@ -15,9 +15,9 @@ void addMergeCommand(CLI::App& app, int& exitCode) {
     auto source = std::make_shared<std::string>();
     auto out = std::make_shared<std::string>();
     auto force = std::make_shared<bool>(false);
-    cmd->add_option("TARGET", *target, "Image to merge into (DMK, IMD, TD0 or DSK)")->required();
+    cmd->add_option("TARGET", *target, "Image to merge into (DMK, IMD, TD0, DSK, HFE, SCP or IMG)")->required();
     cmd->add_option("SOURCE", *source, "Image whose sectors are merged in")->required();
-    cmd->add_option("OUT", *out, "File to write; its extension (DMK, DSK, IMD or IMG) picks the type")
+    cmd->add_option("OUT", *out, "File to write; its extension (DMK, DSK, HFE, IMD or IMG) picks the type")
         ->required();
     cmd->add_flag("--force", *force,
                   "Merge even when the two images look like two different disks");

@@ -9,9 +9,9 @@ namespace sv::cli {
 
 void addReadCommand(CLI::App& app, int& exitCode) {
     auto* cmd = app.add_subcommand(
-        "read", "Read the disk in drive A or B (A when not given) and save it as DMK or DSK");
+        "read", "Read the disk in drive A or B (A when not given) and save it as DMK, DSK or HFE");
     auto args = std::make_shared<std::vector<std::string>>();
-    cmd->add_option("DRIVE OUT", *args, "[A|B] and the file to write (DMK or DSK)")
+    cmd->add_option("DRIVE OUT", *args, "[A|B] and the file to write (DMK, DSK or HFE)")
         ->required()
         ->expected(1, 2);
     cmd->callback([args, &exitCode] {

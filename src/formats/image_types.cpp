@@ -8,8 +8,10 @@
 #include "core/file_io.h"
 #include "formats/dmk.h"
 #include "formats/dsk.h"
+#include "formats/hfe.h"
 #include "formats/imd.h"
 #include "formats/raw.h"
+#include "formats/scp.h"
 #include "formats/td0.h"
 #include "formats/td0_advanced.h"
 
@@ -92,6 +94,12 @@ bool dskPlausible(std::span<const std::uint8_t> file) {
     return used > 0 && data <= file.size() - kDskTableBytes;
 }
 
+bool hfeSignature(std::span<const std::uint8_t> file) {
+    return startsWith(file, "HXCPICFE") || startsWith(file, "HXCHFEV3");
+}
+
+bool scpSignature(std::span<const std::uint8_t> file) { return startsWith(file, "SCP"); }
+
 bool rawSize(std::span<const std::uint8_t> file) { return rawLayoutForSize(file.size()) != nullptr; }
 
 enum class Claim {
@@ -123,6 +131,10 @@ constexpr std::array kLoaders{
     LoaderRow{"DSK", "DSK", loadDskImage, dskPlausible, nullptr, Claim::None, ""},
     LoaderRow{"DMK", "DMK", loadDmkImage, dmkReadable, dmkClearly, Claim::Signature,
               "its header passes the DMK checks"},
+    LoaderRow{"HFE", "HFE", loadHfeImage, hfeSignature, hfeSignature, Claim::Signature,
+              "it starts with an HFE signature"},
+    LoaderRow{"SCP", "SCP", loadScpImage, scpSignature, scpSignature, Claim::Signature,
+              "it starts with the SCP signature"},
     LoaderRow{"IMG", "raw", loadRawImage, rawSize, rawSize, Claim::Size, "its size is that of a raw layout"},
 };
 // Other names the same types go by.
@@ -137,6 +149,7 @@ constexpr std::array kAliases{
 constexpr std::array kSavers{
     SaverRow{"DSK", saveDskImage},
     SaverRow{"DMK", saveDmkImage},
+    SaverRow{"HFE", saveHfeImage},
     SaverRow{"IMD", saveImdImage},
     SaverRow{"IMG", saveRawImage},
 };

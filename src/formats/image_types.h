@@ -16,14 +16,14 @@ using ImageSaver = bool (*)(const std::string& path, const DiskImage& disk, Oper
 // counts (no dot is required).
 [[nodiscard]] std::string imageExtension(std::string_view path);
 
-// The reader for a path's extension (TD0, IMD, DSK, DMK, IMG, and the variants TDO and IMA), or
-// nullptr when the type is not known.
+// The reader for a path's extension (TD0, IMD, DSK, DMK, HFE, SCP, IMG, and the variants TDO and
+// IMA), or nullptr when the type is not known.
 [[nodiscard]] ImageLoader findImageLoader(std::string_view path);
-// The writer for a path's extension (DSK, DMK, IMD, IMG), or nullptr.
+// The writer for a path's extension (DSK, DMK, HFE, IMD, IMG), or nullptr.
 [[nodiscard]] ImageSaver findImageSaver(std::string_view path);
 
 // The reader for a file: its extension's, unless the file's content does not look like that type
-// and plainly is one other type (an IMD or Teledisk signature, a DMK header, a raw size). `note`
+// and plainly is one other type (an IMD, Teledisk, HFE or SCP signature, a DMK header, a raw size). `note`
 // is the log line that says which reader and why; empty when the extension decided plainly.
 struct ReaderChoice {
     ImageLoader load = nullptr;
@@ -33,7 +33,7 @@ struct ReaderChoice {
 // After the extension's reader refused a file: the one other reader its content plainly names.
 [[nodiscard]] ReaderChoice fallbackImageLoader(const std::string& path);
 
-// The extensions the reader and the writer tables know, for messages: "TD0, IMD, DSK, DMK, IMG".
+// The extensions the reader and the writer tables know, for messages: "TD0, IMD, DSK, DMK, HFE, SCP, IMG".
 [[nodiscard]] std::string loadableTypes();
 [[nodiscard]] std::string savableTypes();
 

@@ -15,23 +15,24 @@ std::vector<std::string> keysOf(const FilterChoice& choice) {
 
 TEST(FileChoice, LoadFiltersFollowTheLoadPathBox) {
     using Keys = std::vector<std::string>;
-    EXPECT_EQ(keysOf(loadFilterChoice("/d/a.dmk")), (Keys{"DMK", "IMD", "TD0", "DSK", "All"}));
-    EXPECT_EQ(keysOf(loadFilterChoice("/d/a.IMD")), (Keys{"IMD", "DMK", "TD0", "DSK", "All"}));
-    EXPECT_EQ(keysOf(loadFilterChoice("a.td0")), (Keys{"TD0", "DMK", "IMD", "DSK", "All"}));
-    EXPECT_EQ(keysOf(loadFilterChoice("a.dsk")), (Keys{"DSK", "DMK", "IMD", "TD0", "All"}));
-    EXPECT_EQ(keysOf(loadFilterChoice("")), (Keys{"All", "DMK", "IMD", "TD0", "DSK"}));
-    EXPECT_EQ(keysOf(loadFilterChoice("notes.txt")), (Keys{"All", "DMK", "IMD", "TD0", "DSK"}));
+    EXPECT_EQ(keysOf(loadFilterChoice("/d/a.dmk")), (Keys{"DMK", "IMD", "TD0", "DSK", "HFE", "SCP", "All"}));
+    EXPECT_EQ(keysOf(loadFilterChoice("/d/a.IMD")), (Keys{"IMD", "DMK", "TD0", "DSK", "HFE", "SCP", "All"}));
+    EXPECT_EQ(keysOf(loadFilterChoice("a.td0")), (Keys{"TD0", "DMK", "IMD", "DSK", "HFE", "SCP", "All"}));
+    EXPECT_EQ(keysOf(loadFilterChoice("a.dsk")), (Keys{"DSK", "DMK", "IMD", "TD0", "HFE", "SCP", "All"}));
+    EXPECT_EQ(keysOf(loadFilterChoice("")), (Keys{"All", "DMK", "IMD", "TD0", "DSK", "HFE", "SCP"}));
+    EXPECT_EQ(keysOf(loadFilterChoice("notes.txt")), (Keys{"All", "DMK", "IMD", "TD0", "DSK", "HFE", "SCP"}));
     EXPECT_EQ(loadFilterChoice("a.imd").defaultExtension, "IMD");
     EXPECT_EQ(loadFilterChoice("").defaultExtension, "*");
 
     const FilterChoice save = saveFilterChoice();
-    EXPECT_EQ(keysOf(save), (Keys{"DMK", "DSK", "IMD", "All"}));
+    EXPECT_EQ(keysOf(save), (Keys{"DMK", "DSK", "IMD", "HFE", "All"}));
     EXPECT_EQ(save.defaultExtension, "DMK");
     EXPECT_EQ(save.filters[0].description, "DMK Files (*.DMK)");
     EXPECT_EQ(save.filters[0].pattern, "*.DMK");
     EXPECT_EQ(save.filters[2].description, "IMD Files (*.IMD)");
-    EXPECT_EQ(save.filters[3].description, "All Files (*.*)");
-    EXPECT_EQ(save.filters[3].pattern, "*.*");
+    EXPECT_EQ(save.filters[3].description, "HFE Files (*.HFE)");
+    EXPECT_EQ(save.filters[4].description, "All Files (*.*)");
+    EXPECT_EQ(save.filters[4].pattern, "*.*");
     EXPECT_EQ(loadFilterChoice("").filters[2].description, "IMD Files (*.IMD)");
     EXPECT_EQ(loadFilterChoice("").filters[3].pattern, "*.TD0");
 }

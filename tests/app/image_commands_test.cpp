@@ -39,7 +39,8 @@ TEST(ImageCommands, UnknownLoadTypeEmptiesTheDiskAndSaysSo) {
     EXPECT_EQ(disk->trackCount, 0);
     EXPECT_EQ(disk->sideCount, 2);
     EXPECT_EQ(log.currentText(),
-              "x.dmk2 is not a known image type; the types that load are TD0, IMD, DSK, DMK, IMG.");
+              "x.dmk2 is not a known image type; the types that load are TD0, IMD, DSK, DMK, HFE, SCP, "
+              "IMG.");
 }
 
 TEST(ImageCommands, SaveKeepsTheDiskForAnUnknownTypeAndSavesEveryLoadedDisk) {
@@ -54,7 +55,7 @@ TEST(ImageCommands, SaveKeepsTheDiskForAnUnknownTypeAndSavesEveryLoadedDisk) {
     EXPECT_EQ(disk->trackCount, 77);
     EXPECT_EQ(log.currentText(), path +
                                      " was not saved: it is not a type that can be saved; the "
-                                     "types that save are DSK, DMK, IMD, IMG.");
+                                     "types that save are DSK, DMK, HFE, IMD, IMG.");
     EXPECT_FALSE(std::filesystem::exists(path));
 
     // Every loaded disk saves, one track too; with none loaded, nothing is written and one line
@@ -79,10 +80,10 @@ TEST(MergeCommand, NothingIsMergedWithoutAFreshSource) {
     // The CLI's own words for a path that names no image: no dialog rule applies.
     EXPECT_EQ(runMergeCommand("b", *target, *source, log, log), MergeCommandOutcome::UnknownType);
     EXPECT_EQ(log.currentText(), "Nothing was merged: b is not a known image type; the types "
-                                 "that load are TD0, IMD, DSK, DMK, IMG.");
+                                 "that load are TD0, IMD, DSK, DMK, HFE, SCP, IMG.");
     EXPECT_EQ(runMergeCommand("a.txt", *target, *source, log, log), MergeCommandOutcome::UnknownType);
     EXPECT_EQ(log.currentText(), "Nothing was merged: a.txt is not a known image type; the types "
-                                 "that load are TD0, IMD, DSK, DMK, IMG.");
+                                 "that load are TD0, IMD, DSK, DMK, HFE, SCP, IMG.");
     const std::string missing = dir.file("gone.imd");
     EXPECT_EQ(runMergeCommand(missing, *target, *source, log, log),
               MergeCommandOutcome::SourceNotLoaded);

@@ -1,12 +1,16 @@
 #include "app/image_commands.h"
 #include "formats/image_types.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 #include "formats/dmk.h"
 #include "formats/dsk.h"
+#include "formats/hfe.h"
 #include "formats/imd.h"
 #include "formats/raw.h"
+#include "formats/scp.h"
 #include "formats/td0_advanced.h"
 #include "mkdisk/samples.h"
 #include "formats/td0.h"
@@ -30,8 +34,12 @@ TEST(ImageTypes, ReadersAndWritersByTheLastThreeCharactersInAnyCase) {
     EXPECT_EQ(findImageSaver("out.td0"), nullptr);
     EXPECT_EQ(findImageLoader("CPM-MII.tdo"), &loadTd0Image);  // well-known variants
     EXPECT_EQ(findImageLoader("disk.ima"), &loadRawImage);
-    EXPECT_EQ(loadableTypes(), "TD0, IMD, DSK, DMK, IMG");
-    EXPECT_EQ(savableTypes(), "DSK, DMK, IMD, IMG");
+    EXPECT_EQ(findImageLoader("a.hfe"), &loadHfeImage);
+    EXPECT_EQ(findImageLoader("a.SCP"), &loadScpImage);
+    EXPECT_EQ(findImageSaver("out.Hfe"), &saveHfeImage);
+    EXPECT_EQ(findImageSaver("out.scp"), nullptr);
+    EXPECT_EQ(loadableTypes(), "TD0, IMD, DSK, DMK, HFE, SCP, IMG");
+    EXPECT_EQ(savableTypes(), "DSK, DMK, HFE, IMD, IMG");
 }
 
 }  // namespace
@@ -109,12 +117,43 @@ TEST(ContentDetection, RenamedFilesLoadWithTheRightReaderAndSaySo) {
     mkdisk::writeFile(dir.file("junk.bin"), {'<', 'h', 't', 'm', 'l', '>'});
     EXPECT_EQ(loadLog(dir.file("junk.bin"), *disk, false),
               dir.file("junk.bin") + " is not a known image type; the types that load are TD0, IMD, "
-                                     "DSK, DMK, IMG.");
+                                     "DSK, DMK, HFE, SCP, IMG.");
 
     // The extension's reader refuses, and the content plainly is one other type.
     auto dmk = mkdisk::writeDmk(model);
     mkdisk::writeFile(dir.file("y.imd"), std::vector<std::uint8_t>(dmk.begin(), dmk.end()));
     EXPECT_NE(loadLog(dir.file("y.imd"), *disk).find("its content is DMK"), std::string::npos);
+}
+
+TEST(ContentDetection, FluxAndBitstreamFilesByTheirSignatures) {
+    svtest::TempDir dir;
+    const mkdisk::Disk model = mkdisk::model2Disk(1, 3);
+    const auto hfe = mkdisk::writeHfe(model);
+    const auto scp = mkdisk::writeScp(model, {.revolutions = 1});
+    mkdisk::writeFile(dir.file("a.hfe"), hfe);
+    mkdisk::writeFile(dir.file("a.scp"), scp);
+    EXPECT_EQ(chooseImageLoader(dir.file("a.hfe")).load, &loadHfeImage);
+    EXPECT_EQ(chooseImageLoader(dir.file("a.hfe")).note, "");
+    EXPECT_EQ(chooseImageLoader(dir.file("a.scp")).load, &loadScpImage);
+    EXPECT_EQ(chooseImageLoader(dir.file("a.scp")).note, "");
+
+    auto disk = makeDiskImage();
+    mkdisk::writeFile(dir.file("h.dmk"), hfe);
+    EXPECT_NE(loadLog(dir.file("h.dmk"), *disk).find(" is named as DMK, but its content is HFE (it "
+                                                     "starts with an HFE signature), so it is read "
+                                                     "as HFE.\r\n"),
+              std::string::npos);
+    EXPECT_EQ(disk->trackCount, 3);
+    mkdisk::writeFile(dir.file("s.bin"), scp);
+    EXPECT_NE(loadLog(dir.file("s.bin"), *disk).find(" has no known extension; its content is SCP "),
+              std::string::npos);
+    EXPECT_EQ(disk->trackCount, 3);
+
+    // A version 3 signature names the HFE reader too.
+    auto v3 = hfe;
+    std::copy_n("HXCHFEV3", 8, v3.begin());
+    mkdisk::writeFile(dir.file("v3.imd"), v3);
+    EXPECT_EQ(chooseImageLoader(dir.file("v3.imd")).load, &loadHfeImage);
 }
 
 TEST(ContentDetection, RealRenamedFiles) {

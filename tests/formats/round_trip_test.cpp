@@ -4,6 +4,7 @@
 #include "formats/dmk.h"
 #include "formats/dsk.h"
 #include "app/image_commands.h"
+#include "formats/hfe.h"
 #include "formats/image_types.h"
 #include "formats/imd.h"
 #include "formats/td0.h"
@@ -55,6 +56,7 @@ std::unique_ptr<DiskImage> throughFile(const DiskImage& disk, const std::string&
 
 const svtest::WriterUnderTest kDmkWriter{".dmk", saveDmkImage, loadDmkImage, dmkSavePreflight};
 const svtest::WriterUnderTest kDskWriter{".dsk", saveDskImage, loadDskImage, dskSavePreflight};
+const svtest::WriterUnderTest kHfeWriter{".hfe", saveHfeImage, loadHfeImage, hfeSavePreflight};
 const svtest::WriterUnderTest kImdWriter{".imd", saveImdImage, loadImdImage, imdSavePreflight};
 
 TEST(RoundTrip, ImdAndTd0ThroughDmkKeepEverySector) {
@@ -173,9 +175,9 @@ TEST(CliMerge, MergesTwoReadsAndSaves) {
 namespace sv {
 namespace {
 
-// Every generated sample and every real disk: load, save as DMK, load again; and the same
-// through DSK where the format can hold the disk. Each disk is its own test, so ctest spreads
-// them over the cores.
+// Every generated sample and every real disk: load, save as DMK, HFE and DSK, load again; every
+// sector the writer did not report comes back. Each disk is its own test, so ctest spreads them
+// over the cores.
 struct DiskSource {
     std::string name;
     fs::path realPath;  // empty for a generated sample
@@ -206,7 +208,7 @@ void PrintTo(const DiskSource& source, std::ostream* out) { *out << source.name;
 
 class EveryDiskRoundTrip : public ::testing::TestWithParam<DiskSource> {};
 
-TEST_P(EveryDiskRoundTrip, GivesBackEveryUnreportedSectorThroughDmkDskAndImd) {
+TEST_P(EveryDiskRoundTrip, GivesBackEveryUnreportedSectorThroughDmkHfeDskAndImd) {
     const DiskSource& source = GetParam();
     svtest::TempDir dir;
     auto disk = makeDiskImage();
@@ -224,6 +226,7 @@ TEST_P(EveryDiskRoundTrip, GivesBackEveryUnreportedSectorThroughDmkDskAndImd) {
     ASSERT_FALSE(isEmpty(*disk)) << log.currentText();
 
     svtest::expectDifferentialRoundTrip(*disk, kDmkWriter, dir.file("copy.dmk"));
+    svtest::expectDifferentialRoundTrip(*disk, kHfeWriter, dir.file("copy.hfe"));
     svtest::expectDifferentialRoundTrip(*disk, kDskWriter, dir.file("copy.dsk"));
     svtest::expectDifferentialRoundTrip(*disk, kImdWriter, dir.file("copy.imd"));
 }

@@ -109,13 +109,13 @@ private slots:
         QtFileDialogProvider provider;
         const FileDialogAnswer answer = provider.choose(nullptr, request);
         poll.stop();
-        QCOMPARE(filters.size(), 5);
+        QCOMPARE(filters.size(), 7);
         QCOMPARE(filters.front(), QStringLiteral("DMK Files (*.DMK)"));
         QCOMPARE(filters.back(), QStringLiteral("All Files (*.*)"));
         files.sort();
         QCOMPARE(files, QStringList({"a.dmk", "b.DMK", "c.Dmk"}));
         QCOMPARE(answer.path, QString::fromStdString(dir.file("c.Dmk")));
-        QCOMPARE(answer.filterIndex, 4);  // "All Files", chosen last
+        QCOMPARE(answer.filterIndex, 6);  // "All Files", chosen last
     }
 
     void theLoadDialogStartsFromTheLoadBox() {
@@ -126,7 +126,8 @@ private slots:
         QVERIFY(empty.fileName.isEmpty());
         QCOMPARE(descriptions(empty),
                  QStringLiteral("All Files (*.*)|DMK Files (*.DMK)|IMD Files (*.IMD)|"
-                                "TD0 Files (*.TD0)|DSK Files (*.DSK)"));
+                                "TD0 Files (*.TD0)|DSK Files (*.DSK)|HFE Files (*.HFE)|"
+                                "SCP Files (*.SCP)"));
         QVERIFY(empty.defaultSuffix.isEmpty());
 
         const FileDialogRequest imd =
@@ -144,7 +145,8 @@ private slots:
         QVERIFY(save.folder.isEmpty());
         QCOMPARE(save.fileName, QStringLiteral("/d/a - Copy.DMK"));
         QCOMPARE(descriptions(save),
-                 QStringLiteral("DMK Files (*.DMK)|DSK Files (*.DSK)|IMD Files (*.IMD)|All Files (*.*)"));
+                 QStringLiteral("DMK Files (*.DMK)|DSK Files (*.DSK)|IMD Files (*.IMD)|HFE Files (*.HFE)|"
+                                "All Files (*.*)"));
         QCOMPARE(save.defaultSuffix, QStringLiteral("DMK"));
     }
 

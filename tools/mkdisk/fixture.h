@@ -1,9 +1,9 @@
 #pragma once
 
 // A disk as the fixture generator sees it: tracks of sectors, each with its ID, encoding, mark,
-// data and deliberate faults. The containers (DMK, IMD, TD0, DSK) turn it into file bytes with
-// code of their own, never the engine's writers, so a reader is not tested only against the
-// writer it shares code with.
+// data and deliberate faults. The containers (DMK, IMD, TD0, DSK, raw, HFE, SCP) turn it into
+// file bytes with code of their own, never the engine's writers, so a reader is not tested only
+// against the writer it shares code with.
 
 #include <cstdint>
 #include <string>
@@ -23,6 +23,8 @@ struct Sector {
     bool badDataCrc = false;
     bool fmSingleBytes = false;        // DMK: store this FM sector's bytes once, not doubled
     bool noDataField = false;          // an ID without a data field
+    int weakGoodRevolution = -1;       // SCP: the data reads differently in every revolution
+                                       // but this one, where it reads well
     bool notCaptured = false;          // TD0: skipped by the imaging program (flag 0x10, no data)
 };
 
@@ -96,6 +98,20 @@ struct DskOptions {
 
 // The sector data only, track after track, each track's sectors in record order.
 [[nodiscard]] std::vector<std::uint8_t> writeRaw(const Disk& disk);
+
+// Bit-level containers, 8-inch rates (FM 250, MFM 500 kbit/s, 360 rpm), IBM gaps; the cells come
+// from mkdisk's own FM/MFM encoder.
+[[nodiscard]] std::vector<std::uint8_t> writeHfe(const Disk& disk);
+
+struct ScpOptions {
+    int revolutions = 3;
+    double jitterCells = 0.10;  // each transition moved by up to this part of a cell, either way
+    bool speedVariation = true; // revolution 1 turns 3 % slow, revolution 2 3 % fast, and every
+                                // revolution drifts 1 % within itself
+    bool indexCued = true;
+    std::uint32_t seed = 1;
+};
+[[nodiscard]] std::vector<std::uint8_t> writeScp(const Disk& disk, const ScpOptions& options = {});
 
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 

@@ -16,7 +16,7 @@ std::string lowerExtension(const std::string& path) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: mkdisk SAMPLE OUT.{dmk,imd,td0,dsk,img}\nsamples:\n");
+    std::fprintf(stderr, "usage: mkdisk SAMPLE OUT.{dmk,imd,td0,dsk,img,hfe,scp}\nsamples:\n");
     for (const auto& s : mkdisk::samples()) {
         std::fprintf(stderr, "  %-20.*s %.*s\n", static_cast<int>(s.name.size()), s.name.data(),
                      static_cast<int>(s.description.size()), s.description.data());
@@ -48,6 +48,10 @@ int main(int argc, char** argv) {
             mkdisk::writeFile(out, mkdisk::writeDsk(disk));
         } else if (ext == "img") {
             mkdisk::writeFile(out, mkdisk::writeRaw(disk));
+        } else if (ext == "hfe") {
+            mkdisk::writeFile(out, mkdisk::writeHfe(disk));
+        } else if (ext == "scp") {
+            mkdisk::writeFile(out, mkdisk::writeScp(disk));
         } else {
             return usage();
         }

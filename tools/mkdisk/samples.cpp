@@ -26,7 +26,7 @@ void fillPattern(Disk& disk) {
 const std::array kSamples{
     Sample{"blank-ss", "Model II geometry, one side, 77 cylinders, empty sectors", blankSingleSided},
     Sample{"blank-ds", "Model II geometry, two sides, 77 cylinders, empty sectors", blankDoubleSided},
-    Sample{"damaged", "Model II geometry with CRC errors, a deleted sector and a duplicate record",
+    Sample{"damaged", "Model II geometry with CRC errors, a deleted sector, a duplicate record and a weak sector",
            damagedModel2Disk},
     Sample{"trsdos", "Model II TRSDOS 2.0: BASIC in both forms, DOCUMENT/CTL, multi-extent files",
            trsdosSampleDisk},
@@ -67,6 +67,7 @@ Disk damagedModel2Disk() {
     disk.find(3, 0, 1)->badIdCrc = true;
     disk.find(3, 0, 1)->badDataCrc = true;
     disk.find(4, 0, 9)->mark = 0xF8;
+    disk.find(6, 0, 3)->weakGoodRevolution = 1;
     Sector duplicate = *disk.find(5, 0, 7);
     duplicate.data.assign(256, 0x42);
     disk.at(5, 0).sectors.push_back(duplicate);
