@@ -6,6 +6,7 @@
 
 #include "cli/analysis_output.h"
 #include "cli/commands.h"
+#include "analysis/host_export.h"
 #include "cli/load.h"
 #include "survey/disk_survey.h"
 
@@ -63,6 +64,12 @@ std::string infoText(const DiskSurvey& survey, const DiskAnalysis& analysis) {
     if (analysis.recognition.recognised()) {
         text += ", " + plural(static_cast<int>(analysis.entries.size()), " file", " files");
     }
+    for (const std::size_t i : analysis.listOrder) {
+        const AnalysedEntry& e = analysis.entries[i];
+        if (e.sectors.isDamaged()) {
+            text += "\nDamaged: " + e.name + ": " + damageSummary(e.sectors);
+        }
+    }
     return text;
 }
 
@@ -102,6 +109,14 @@ nlohmann::ordered_json infoJson(const DiskSurvey& survey, const DiskAnalysis& an
     system["name"] = latin1ToUtf8(systemName(analysis));
     system["files"] = analysis.entries.size();
     out["system"] = std::move(system);
+    nlohmann::ordered_json damaged = nlohmann::ordered_json::array();
+    for (const std::size_t i : analysis.listOrder) {
+        const AnalysedEntry& e = analysis.entries[i];
+        if (e.sectors.isDamaged()) {
+            damaged.push_back({{"name", latin1ToUtf8(e.name)}, {"summary", damageSummary(e.sectors)}});
+        }
+    }
+    out["damagedFiles"] = std::move(damaged);
     return out;
 }
 

@@ -9,8 +9,8 @@
 
 namespace sv {
 
-// The places of the file's sectors, in the order the file reads them. Empty until the analysis
-// records each file's sector list.
+// The places of the file's sectors, in the order the file reads them; sectors the disk does not
+// hold are left out.
 [[nodiscard]] std::vector<SectorPlace> fileSectorPlaces(const DiskImage& disk,
                                                         const AnalysedEntry& entry);
 

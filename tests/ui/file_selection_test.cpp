@@ -9,6 +9,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "mkdisk/fixture.h"
@@ -242,7 +243,13 @@ private slots:
 
     void aFileOfNoKnownTypeLeavesNoDisk() {
         svtest::TempDir dir;
-        const std::string path = writeDamagedDmk(dir, "x.dmk2");
+        // Neither the name nor the content names a type: a disk renamed this way now loads by
+        // its content, so the file holds no disk at all.
+        const std::string path = dir.file("x.dmk2");
+        {
+            std::ofstream out(path, std::ios::binary);
+            out << "not a disk image, only a short note\n";
+        }
         svtest::WindowRig rig;
         rig.disks.current->trackCount = 77;
         rig.dialogs.answer(QString::fromStdString(path));
@@ -325,7 +332,7 @@ private slots:
         svtest::TempDir dir;
         svtest::WindowRig rig;
         rig.disks.current->trackCount = 77;
-        const std::string out = dir.file("out.img");
+        const std::string out = dir.file("out.xyz");
         rig.dialogs.answer(QString::fromStdString(out));
         click(rig.window, mainId::save);
         QCOMPARE(rig.disks.current->trackCount, 77);
