@@ -26,7 +26,10 @@ std::string padded(std::uint64_t magnitude, int digits, int base) {
 std::string zeroPadded(long value, int digits) {
     const auto magnitude = value < 0 ? 0 - static_cast<unsigned long>(value)
                                      : static_cast<unsigned long>(value);
-    return (value < 0 ? "-" : "") + padded(magnitude, digits, 10);
+    // Appended, not concatenated: GCC 12 warns falsely about a const char* + string at -O2.
+    std::string text = value < 0 ? "-" : "";
+    text += padded(magnitude, digits, 10);
+    return text;
 }
 
 std::string hexPadded(std::uint64_t value, int digits) { return padded(value, digits, 16); }
