@@ -1,9 +1,11 @@
 #include <CLI/CLI.hpp>
 
 #include "cli/commands.h"
+#include "sectorvane_version.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"sectorvane-cli: load, convert, merge and analyse TRS-80 Model II disk images"};
+    app.set_version_flag("--version", "sectorvane-cli " SECTORVANE_VERSION, "Print the version and exit");
     app.require_subcommand(1);
     int exitCode = sv::cli::kExitOk;
     sv::cli::addDumpCommand(app, exitCode);
