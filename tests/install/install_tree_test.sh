@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# install_tree_test.sh BUILD_DIR WORK_DIR: installs the build into WORK_DIR/prefix and checks the
+# install_tree_test.sh BUILD_DIR WORK_DIR VERSION: installs the build into WORK_DIR/prefix and checks the
 # tree: both programs answer --version without a display, the desktop entry and the metainfo pass
 # their validators (where installed), the manual pages render without a warning, the completions
 # parse, and every command and option the CLI's help names is in the manual page and in each
@@ -7,20 +7,21 @@
 set -uo pipefail
 build=$1
 work=$2
+version=$3
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 skip() { echo "skipped: $*"; }
 
 rm -rf "$work"
+mkdir -p "$work"
 prefix=$work/prefix
-if ! cmake --install "$build" --prefix "$prefix" >"$work.install.log" 2>&1; then
-    cat "$work.install.log"
+if ! cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1; then
+    cat "$work/install.log"
     echo "FAIL: cmake --install"
     exit 1
 fi
 share=$prefix/share
 cli=$prefix/bin/sectorvane-cli
-version=$(sed -n 's/^project(sectorvane VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")
 
 # --version with no display: the window program must answer before it needs one.
 out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$cli" --version 2>&1)
