@@ -50,6 +50,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication app(argc, argv);
+    // Lets a Wayland desktop match the window to its installed desktop entry and icon.
+    QGuiApplication::setDesktopFileName("org.sectorvane.Sectorvane");
     sv::ui::Disks disks;
     sv::ui::QtFileDialogProvider dialogs;
     const std::unique_ptr<sv::FloppyDriver> driver = sv::makeFloppyDriver();
