@@ -312,10 +312,12 @@ private slots:
     void saveOfADiskWithOneTrackWritesItAndOfNoDiskSaysSo() {
         svtest::TempDir dir;
         svtest::WindowRig rig;
+        control<QLineEdit>(rig.window, mainId::savePathBox)->setText(QStringLiteral("kept.DMK"));
         click(rig.window, mainId::save);
         QVERIFY(rig.dialogs.requests.empty());
         QCOMPARE(rig.window.log().currentText(),
                  std::string("Nothing to save: no disk is loaded."));
+        QCOMPARE(text(rig.window, mainId::savePathBox), QStringLiteral("kept.DMK"));
 
         const auto disk = svtest::toDiskImage(mkdisk::model2Disk(1));
         *rig.disks.current = *disk;
