@@ -154,7 +154,7 @@ void MainWindow::load() {
     }
     {
         OperationScope operation(*log_);
-        loadImageByType(path, *disks_.current, *log_);
+        loadImageByType(path, *disks_.current, *log_, LoadOptions{.imdSideLog = true});
     }
     diskChanged();
 }
@@ -168,7 +168,8 @@ void MainWindow::mergeImages() {
             LogEditor(*log_, "Nothing was merged: no file was chosen.");
             return;
         }
-        outcome = runMergeCommand(path, *disks_.current, *disks_.mergeSource, *log_, *log_);
+        outcome = runMergeCommand(path, *disks_.current, *disks_.mergeSource, *log_, *log_,
+                                  DifferentDisks::Refuse, LoadOptions{.imdSideLog = true});
     }
     if (outcome == MergeCommandOutcome::Refused &&
         dialogs_.confirm(this, QStringLiteral("Merge Images"),
