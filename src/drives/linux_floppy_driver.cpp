@@ -438,18 +438,25 @@ std::unique_ptr<FloppyDrive> LinuxFloppyDriver::openDrive(int unit) {
     if (unit < 0 || unit > 1) {
         return nullptr;
     }
+    openFailures_[unit].clear();
     int error = 0;
     DeviceHandle handle = openFloppy(devices_[unit], error);
     if (!handle.valid()) {
+        openFailures_[unit] = fdc::openRefusal(devices_[unit], error);
         return nullptr;
     }
     auto watchdog = std::make_unique<CommandWatchdog>();
     if (!watchdog->started()) {
+        openFailures_[unit] = kUnboundedCommands;
         return nullptr;  // a command that cannot be bounded is never sent
     }
     resetIfNeeded(*watchdog, handle.fd(), commandLimit_);
     return std::make_unique<LinuxFloppyDrive>(std::move(handle), std::move(watchdog), unit,
                                               commandLimit_);
+}
+
+std::string LinuxFloppyDriver::openFailure(int unit) const {
+    return unit == 0 || unit == 1 ? openFailures_[unit] : std::string();
 }
 
 }  // namespace sv

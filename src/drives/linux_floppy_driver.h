@@ -130,9 +130,11 @@ public:
     // own.
     [[nodiscard]] DriverStatus queryDriver() override;
     [[nodiscard]] std::unique_ptr<FloppyDrive> openDrive(int unit) override;
+    [[nodiscard]] std::string openFailure(int unit) const override;
 
 private:
     std::string devices_[2];
+    std::string openFailures_[2];
     std::chrono::milliseconds commandLimit_;
 };
 

@@ -280,6 +280,7 @@ TEST(LinuxDriver, NoDeviceMeansNoDriverAndNoDrive) {
     EXPECT_FALSE(status.present);
     EXPECT_EQ(status.absenceCause, fdc::openRefusal("/nonexistent/fd0", ENOENT));
     EXPECT_EQ(driver.openDrive(0), nullptr);
+    EXPECT_EQ(driver.openFailure(0), status.absenceCause);
     EXPECT_EQ(driver.openDrive(2), nullptr);
 }
 
