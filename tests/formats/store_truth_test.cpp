@@ -5,6 +5,7 @@
 #include "analysis/entry_table.h"
 #include "formats/dmk.h"
 #include "formats/dsk.h"
+#include "formats/imd.h"
 #include "formats/td0.h"
 #include "format_test_support.h"
 #include "merge/sector_merge.h"
@@ -116,6 +117,30 @@ TEST(StoreTruth, Td0SidesBeyondTheRecordsAreKeptSavedAndNamed) {
     TextSink log;
     mergeImages(*target, *loaded.disk, log);
     EXPECT_EQ(target->track(0, 9).sectors[3].status, 0x03);
+}
+
+// Fewer track records than sides once gave no cylinder at all, and the sectors read were dropped
+// as an empty file: an IMD save of a two-sided disk with one track that holds sectors did that.
+TEST(StoreTruth, OneRecordOfATwoSidedFileIsStillACylinder) {
+    svtest::TempDir dir;
+    auto bytes = mkdisk::writeTd0(mkdisk::model2Disk(1, 1));
+    bytes[9] = 2;
+    const auto loaded = svtest::loadBytes(loadTd0Bytes, bytes, "t.td0");
+    EXPECT_EQ(loaded.disk->trackCount, 1) << loaded.log;
+    EXPECT_EQ(loaded.disk->track(0, 0).sectorCount, 26);
+
+    auto sideOneOnly = makeDiskImage();
+    sideOneOnly->sideCount = 2;
+    sideOneOnly->trackCount = 1;
+    for (int k = 0; k < 26; ++k) {
+        SectorEntry* entry = appendSector(*sideOneOnly, 1, 0);
+        *entry = loaded.disk->track(0, 0).sectors[k];
+        entry->head = 1;
+    }
+    const auto again = svtest::expectDifferentialRoundTrip(
+        *sideOneOnly, {".imd", saveImdImage, loadImdImage, imdSavePreflight}, dir.file("t.imd"));
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->track(1, 0).sectorCount, 26);
 }
 
 TEST(StoreTruth, Td0NotCapturedSectorIsNotGoodDataAndNeverReplacesRead) {
