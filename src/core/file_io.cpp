@@ -47,22 +47,23 @@ FileBytes readFailure(ReadFileError error, std::string cause) {
 }  // namespace
 
 FileBytes readWholeFile(const std::string& path, std::uint64_t maxBytes) {
-    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) {
+    // Looked at before it is opened: opening a device or a fifo can have effects of its own.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
         const int error = errno;
         return readFailure(error == ENOENT || error == ENOTDIR ? ReadFileError::NotFound
                                                                : ReadFileError::CannotOpen,
                            systemText(error));
-    }
-    struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) {
-        return readFailure(ReadFileError::ReadFailed, systemText(errno));
     }
     if (S_ISDIR(info.st_mode)) {
         return readFailure(ReadFileError::CannotOpen, systemText(EISDIR));
     }
     if (!S_ISREG(info.st_mode)) {
         return readFailure(ReadFileError::CannotOpen, "it is not a regular file");
+    }
+    const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
+        return readFailure(ReadFileError::CannotOpen, systemText(errno));
     }
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if (size > maxBytes) {
