@@ -40,19 +40,7 @@ TEST(StoreTruth, DmkIdWithoutDataMarkDoesNotTakeTheNextSectorsData) {
 
 // One sector per cylinder 0 slot, with IDs a DSK table cannot place.
 std::unique_ptr<DiskImage> oddIdsDisk() {
-    auto disk = makeDiskImage();
-    disk->trackCount = 2;
-    disk->sideCount = 1;
-    for (int c = 0; c < 2; ++c) {
-        for (int r = 1; r <= 4; ++r) {
-            SectorEntry* e = appendSector(*disk, 0, c);
-            e->cylinder = static_cast<std::uint8_t>(c);
-            e->record = static_cast<std::uint8_t>(r);
-            e->sizeCode = 1;
-            e->status = 0x03;
-            e->data.fill(static_cast<std::uint8_t>(16 * c + r));
-        }
-    }
+    auto disk = svtest::smallDisk([](int c, int r) { return static_cast<std::uint8_t>(16 * c + r); }, 1);
     disk->track(0, 0).sectors[1].cylinder = 0xFF;  // once read back as a free entry
     disk->track(0, 0).sectors[2].cylinder = 80;
     disk->track(0, 1).sectors[0].head = 1;
