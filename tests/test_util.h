@@ -40,8 +40,8 @@ void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 // The shared real-disk folder, or empty when it is absent.
 [[nodiscard]] std::filesystem::path realDisksDir();
 
-// Copies a real disk (path below the real-disk folder) into `into`, since the IMD reader writes
-// a side file beside the image; the copy's path, or "" when the disk is absent.
+// Copies a real disk (path below the real-disk folder) into `into`, since an IMD load may write a
+// side file beside the image; the copy's path, or "" when the disk is absent.
 [[nodiscard]] std::string copyRealDisk(const std::string& relative, const TempDir& into);
 
 [[nodiscard]] std::string shellQuote(const std::string& text);

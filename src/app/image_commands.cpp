@@ -23,8 +23,8 @@ std::string unknownLoadType(const std::string& path) {
 
 // The reader's log below the line that says why that reader was chosen.
 void loadWithNote(const ReaderChoice& choice, const std::string& path, DiskImage& disk,
-                  OperationLog& log, const std::string& before) {
-    choice.load(path, disk, log);
+                  OperationLog& log, const std::string& before, const LoadOptions& options) {
+    choice.load(path, disk, log, options);
     if (!choice.note.empty()) {
         log.show(before + choice.note + "\r\n" + log.currentText());
     }
@@ -32,18 +32,19 @@ void loadWithNote(const ReaderChoice& choice, const std::string& path, DiskImage
 
 }  // namespace
 
-bool loadImageByType(const std::string& path, DiskImage& disk, OperationLog& log) {
+bool loadImageByType(const std::string& path, DiskImage& disk, OperationLog& log,
+                     const LoadOptions& options) {
     const ReaderChoice choice = chooseImageLoader(path);
     if (choice.load == nullptr) {
         disk.trackCount = 0;
         LogEditor(log, unknownLoadType(path));
         return false;
     }
-    loadWithNote(choice, path, disk, log, "");
+    loadWithNote(choice, path, disk, log, "", options);
     if (isEmpty(disk)) {
         const ReaderChoice other = fallbackImageLoader(path);
         if (other.load != nullptr && other.load != choice.load) {
-            loadWithNote(other, path, disk, log, log.currentText() + "\r\n");
+            loadWithNote(other, path, disk, log, log.currentText() + "\r\n", options);
         }
     }
     return !isEmpty(disk);
@@ -72,7 +73,7 @@ SaveOutcome saveImageByType(const std::string& path, const DiskImage& disk, Oper
 
 MergeCommandOutcome runMergeCommand(const std::string& path, DiskImage& target, DiskImage& source,
                                     OperationLog& loadLog, OperationLog& mergeLog,
-                                    DifferentDisks differentDisks) {
+                                    DifferentDisks differentDisks, const LoadOptions& options) {
     if (isEmpty(target)) {
         sayNothingMerged(mergeLog, "no disk is loaded to merge into.", false);
         return MergeCommandOutcome::NoTarget;
@@ -83,7 +84,7 @@ MergeCommandOutcome runMergeCommand(const std::string& path, DiskImage& target, 
         sayNothingMerged(mergeLog, unknownLoadType(path), false);
         return MergeCommandOutcome::UnknownType;
     }
-    if (!loadImageByType(path, source, loadLog)) {
+    if (!loadImageByType(path, source, loadLog, options)) {
         // Kept below the reader's own failure lines, which say what went wrong.
         sayNothingMerged(mergeLog, path + " did not load.", true);
         return MergeCommandOutcome::SourceNotLoaded;

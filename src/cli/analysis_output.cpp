@@ -7,10 +7,10 @@
 namespace sv::cli {
 
 std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk,
-                                          const std::string& geometry) {
+                                          const LoadFlags& flags, bool json) {
     CliLog log;
-    if (!loadImageAs(path, geometry, disk, log)) {
-        log.print();
+    if (!loadImageAs(path, flags, disk, log)) {
+        reportFailure(notLoaded(path), log.currentText(), json);
         return std::nullopt;
     }
     AnalysedImage result{.analysis = analyseDisk(disk, log), .addedLog = {}};

@@ -10,6 +10,7 @@
 #include "core/disk_image.h"
 #include "core/operation_log.h"
 #include "core/text.h"
+#include "cli/load.h"
 
 namespace sv::cli {
 
@@ -18,9 +19,10 @@ struct AnalysedImage {
     std::string addedLog;  // what the analysis added to the log, "" when nothing
 };
 
-// Loads and analyses IMAGE; nullopt when nothing loaded, after printing the load's log.
+// Loads and analyses IMAGE; nullopt when nothing loaded, after reporting the failure (the
+// load's log on stderr, or with `json` the error object on stdout).
 [[nodiscard]] std::optional<AnalysedImage> analyseImage(const std::string& path, DiskImage& disk,
-                                          const std::string& geometry = {});
+                                                        const LoadFlags& flags, bool json);
 
 // For a terminal: CR LF becomes "\n", other control characters ".", then UTF-8.
 [[nodiscard]] std::string terminalText(const std::string& text);

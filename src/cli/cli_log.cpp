@@ -45,13 +45,15 @@ void CliLog::clearLiveLine() {
     }
 }
 
-void CliLog::print() {
+void CliLog::print(std::FILE* to) {
     clearLiveLine();
-    if (!text_.empty()) {
-        std::fputs(unixLines(text_).c_str(), stdout);
-        std::fputc('\n', stdout);
-    }
+    // What went to stdout before stays above a failure's text when both reach one terminal.
     std::fflush(stdout);
+    if (!text_.empty()) {
+        std::fputs(unixLines(text_).c_str(), to);
+        std::fputc('\n', to);
+    }
+    std::fflush(to);
 }
 
 }  // namespace sv::cli

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 
 #include "core/operation_log.h"
@@ -16,8 +17,9 @@ public:
     void show(const std::string& text) override;
     [[nodiscard]] std::string currentText() const override { return text_; }
 
-    // Ends the live line and prints the whole text on stdout with "\n" line ends.
-    void print();
+    // Ends the live line and prints the whole text with "\n" line ends: on stdout, where the
+    // logs of operations that succeeded go, or on stderr for one that failed.
+    void print(std::FILE* to = stdout);
 
 private:
     void clearLiveLine();

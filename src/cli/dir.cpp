@@ -82,13 +82,13 @@ void addDirCommand(CLI::App& app, int& exitCode) {
     auto* cmd = app.add_subcommand("dir", "Recognise a Model II disk's system and list its files");
     auto image = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
-    auto geometry = std::make_shared<std::string>();
+    auto flags = std::make_shared<LoadFlags>();
     cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK, HFE, SCP or IMG)")->required();
-    addGeometryOption(*cmd, *geometry);
+    addLoadOptions(*cmd, *flags);
     cmd->add_flag("--json", *json, "Print one JSON object (a stable interface)");
-    cmd->callback([image, json, geometry, &exitCode] {
+    cmd->callback([image, json, flags, &exitCode] {
         auto disk = makeDiskImage();
-        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk, *geometry);
+        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk, *flags, *json);
         if (!analysed) {
             exitCode = kExitFailed;
             return;

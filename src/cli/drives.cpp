@@ -14,8 +14,8 @@ void addDrivesCommand(CLI::App& app, int& exitCode) {
         const std::unique_ptr<FloppyDriver> driver = makeFloppyDriver();
         DriveAvailability found = discoverDrives(*driver, log);
         discoverCatweaselCards(log, found);
-        log.print();
         exitCode = found.driver == DriverState::Ready ? kExitOk : kExitFailed;
+        log.print(exitCode == kExitOk ? stdout : stderr);
     });
 }
 

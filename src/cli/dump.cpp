@@ -52,14 +52,17 @@ nlohmann::ordered_json diskJson(const DiskImage& disk) {
 void addDumpCommand(CLI::App& app, int& exitCode) {
     auto* cmd = app.add_subcommand("dump", "Load an image and print the disk and the log as JSON");
     auto image = std::make_shared<std::string>();
-    auto geometry = std::make_shared<std::string>();
+    auto flags = std::make_shared<LoadFlags>();
     cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK, HFE, SCP or IMG)")->required();
-    addGeometryOption(*cmd, *geometry);
-    cmd->callback([image, geometry, &exitCode] {
+    addLoadOptions(*cmd, *flags);
+    cmd->callback([image, flags, &exitCode] {
         auto disk = makeDiskImage();
         CliLog log;
-        const bool loaded = loadImageAs(*image, *geometry, *disk, log);
+        const bool loaded = loadImageAs(*image, *flags, *disk, log);
         nlohmann::ordered_json out{{"log", log.currentText()}, {"disk", diskJson(*disk)}};
+        if (!loaded) {
+            out["error"] = notLoaded(*image);
+        }
         std::puts(out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
         exitCode = loaded ? kExitOk : kExitFailed;
     });

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 struct ExtractOptions {
     std::string image;
     std::string dir;
-    std::string geometry;
+    LoadFlags load;
     std::vector<std::string> names;
     bool raw = false;
     bool text = false;
@@ -38,7 +38,7 @@ bool chooseEntries(const DiskAnalysis& analysis, const std::vector<std::string>&
             found = found || namePicks(name, e);
         }
         if (!found) {
-            std::printf("No file on the disk matches %s.\n", name.c_str());
+            std::fprintf(stderr, "No file on the disk matches %s.\n", name.c_str());
             allFound = false;
         }
     }
@@ -57,7 +57,7 @@ bool chooseEntries(const DiskAnalysis& analysis, const std::vector<std::string>&
 
 int extract(const ExtractOptions& options) {
     auto disk = makeDiskImage();
-    const std::optional<AnalysedImage> analysed = analyseImage(options.image, *disk, options.geometry);
+    const std::optional<AnalysedImage> analysed = analyseImage(options.image, *disk, options.load, false);
     if (!analysed) {
         return kExitFailed;
     }
@@ -68,8 +68,10 @@ int extract(const ExtractOptions& options) {
     }
     std::error_code ec;
     fs::create_directories(options.dir, ec);
-    if (!fs::is_directory(options.dir, ec)) {
-        std::printf("%s cannot be created as a folder.\n", options.dir.c_str());
+    std::error_code checked;
+    if (!fs::is_directory(options.dir, checked)) {
+        std::fprintf(stderr, "%s cannot be created as a folder.\n%s\n", options.dir.c_str(),
+                     causeLine(ec ? ec.message() : "a file of that name is in the way").c_str());
         return kExitFailed;
     }
     std::puts(terminalText(analysis.diskInfo).c_str());
@@ -82,11 +84,14 @@ int extract(const ExtractOptions& options) {
         const fs::path path = fs::path(options.dir) / fs::path(relative);
         std::error_code made;
         fs::create_directories(path.parent_path(), made);
-        if (writeFileAtomically(path.string(), bytes)) {
+        const WriteResult written = writeFileAtomically(path.string(), bytes);
+        if (written.ok()) {
             std::printf("Wrote %s (%zu bytes) %s\n", path.string().c_str(), bytes.size(),
                         what.c_str());
         } else {
-            std::printf("%s could not be written.\n", path.string().c_str());
+            std::fflush(stdout);
+            std::fprintf(stderr, "%s could not be written.\n%s\n", path.string().c_str(),
+                         causeLine(written.cause).c_str());
             allWritten = false;
         }
     };
@@ -97,10 +102,15 @@ int extract(const ExtractOptions& options) {
             const fs::path path = fs::path(options.dir) / fs::path(relative);
             std::error_code made;
             fs::create_directories(path, made);
-            if (fs::is_directory(path, made)) {
+            std::error_code checked;
+            if (fs::is_directory(path, checked)) {
                 std::printf("Made folder %s %s\n", path.string().c_str(), from.c_str());
             } else {
-                std::printf("%s could not be made as a folder.\n", path.string().c_str());
+                std::fflush(stdout);
+                std::fprintf(stderr, "%s could not be made as a folder.\n%s\n",
+                             path.string().c_str(),
+                             causeLine(made ? made.message() : "a file of that name is in the way")
+                                 .c_str());
                 allWritten = false;
             }
             continue;
@@ -146,7 +156,7 @@ void addExtractCommand(CLI::App& app, int& exitCode) {
         "extract", "Write the files of a Model II disk (every listed file, or those named) to DIR");
     auto options = std::make_shared<ExtractOptions>();
     cmd->add_option("IMAGE", options->image, "Image file (DMK, IMD, TD0, DSK, HFE, SCP or IMG)")->required();
-    addGeometryOption(*cmd, options->geometry);
+    addLoadOptions(*cmd, options->load);
     cmd->add_option("DIR", options->dir, "Folder to write into (created when missing)")
         ->required();
     cmd->add_option("NAME", options->names,

@@ -127,13 +127,13 @@ void addInfoCommand(CLI::App& app, int& exitCode) {
         "info", "Geometry, track layout, sectors by state, missing records and the system");
     auto image = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
-    auto geometry = std::make_shared<std::string>();
+    auto flags = std::make_shared<LoadFlags>();
     cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK or IMG)")->required();
-    addGeometryOption(*cmd, *geometry);
+    addLoadOptions(*cmd, *flags);
     cmd->add_flag("--json", *json, "Print one JSON object (a stable interface)");
-    cmd->callback([image, geometry, json, &exitCode] {
+    cmd->callback([image, flags, json, &exitCode] {
         auto disk = makeDiskImage();
-        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk, *geometry);
+        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk, *flags, *json);
         if (!analysed) {
             exitCode = kExitFailed;
             return;

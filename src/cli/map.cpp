@@ -93,15 +93,15 @@ void addMapCommand(CLI::App& app, int& exitCode) {
         "map", "One row per track side, one character per sector: where the damage lies");
     auto image = std::make_shared<std::string>();
     auto json = std::make_shared<bool>(false);
-    auto geometry = std::make_shared<std::string>();
+    auto flags = std::make_shared<LoadFlags>();
     cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK or IMG)")->required();
-    addGeometryOption(*cmd, *geometry);
+    addLoadOptions(*cmd, *flags);
     cmd->add_flag("--json", *json, "Print one JSON object (a stable interface)");
-    cmd->callback([image, geometry, json, &exitCode] {
+    cmd->callback([image, flags, json, &exitCode] {
         auto disk = makeDiskImage();
         CliLog log;
-        if (!loadImageAs(*image, *geometry, *disk, log)) {
-            log.print();
+        if (!loadImageAs(*image, *flags, *disk, log)) {
+            reportFailure(notLoaded(*image), log.currentText(), *json);
             exitCode = kExitFailed;
             return;
         }

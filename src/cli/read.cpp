@@ -10,19 +10,21 @@ namespace sv::cli {
 void addReadCommand(CLI::App& app, int& exitCode) {
     auto* cmd = app.add_subcommand(
         "read", "Read the disk in drive A or B (A when not given) and save it as DMK, DSK or HFE");
-    auto args = std::make_shared<std::vector<std::string>>();
-    cmd->add_option("DRIVE OUT", *args, "[A|B] and the file to write (DMK, DSK or HFE)")
-        ->required()
-        ->expected(1, 2);
-    cmd->callback([args, &exitCode] {
-        const std::string drive = args->size() == 2 ? driveName(args->front()) : "A:";
-        const std::string& out = args->back();
+    auto driveText = std::make_shared<std::string>();
+    auto out = std::make_shared<std::string>();
+    // DRIVE may be left out: a lone argument is OUT.
+    cmd->positionals_at_end();
+    auto* driveOption = cmd->add_option("DRIVE", *driveText, "A or B (A: and B: too); A when not given");
+    cmd->add_option("OUT", *out, "File to write; its extension (DMK, DSK or HFE) picks the type")
+        ->required();
+    cmd->callback([driveText, driveOption, out, &exitCode] {
+        const std::string drive = driveOption->count() > 0 ? driveName(*driveText) : "A:";
         if (drive.empty()) {
-            std::fprintf(stderr, "%s is not a drive; use A or B.\n", args->front().c_str());
+            std::fprintf(stderr, "%s is not a drive; use A or B.\n", driveText->c_str());
             exitCode = kExitUsage;
             return;
         }
-        if (!isSavableType(out)) {
+        if (!isSavableType(*out)) {
             exitCode = kExitUsage;
             return;
         }
@@ -31,13 +33,13 @@ void addReadCommand(CLI::App& app, int& exitCode) {
             CliLog log;
             const std::unique_ptr<FloppyDriver> driver = makeFloppyDriver();
             const bool read = runReadCommand(drive, *disk, *driver, log);
-            log.print();
+            log.print(read ? stdout : stderr);
             if (!read) {
                 exitCode = kExitFailed;
                 return;
             }
         }
-        exitCode = saveAndPrint(out, *disk);
+        exitCode = saveAndPrint(*out, *disk);
     });
 }
 

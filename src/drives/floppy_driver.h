@@ -116,6 +116,11 @@ public:
     [[nodiscard]] virtual DriverStatus queryDriver() = 0;
     // unit 0 = drive A, 1 = drive B; nullptr when the drive does not open.
     [[nodiscard]] virtual std::unique_ptr<FloppyDrive> openDrive(int unit) = 0;
+    // Why the last openDrive(unit) gave nullptr, as one log line; empty when not known.
+    [[nodiscard]] virtual std::string openFailure(int unit) const {
+        (void)unit;
+        return {};
+    }
 };
 
 }  // namespace sv

@@ -136,7 +136,40 @@ std::string rawCommandRefusal(const std::string& device, int error) {
                " (it was built without CONFIG_BLK_DEV_FD_RAWCMD); the README says how to build "
                "one with them.";
     }
-    return "Raw floppy commands on " + device + " failed: " + std::strerror(error) + ".";
+    if (error == ENXIO || error == ENODEV) {
+        return "Raw floppy commands on " + device + " failed: " + std::strerror(error) +
+               ". No drive answers: none is connected there, or the firmware setup does not "
+               "declare it.";
+    }
+    std::string line = "Raw floppy commands on " + device + " failed: " + std::strerror(error) + ".";
+    if (error == EPERM || error == EACCES) {
+        line += " They need write access to " + device + ": add your user to the disk group.";
+    }
+    return line;
+}
+
+std::string openRefusal(const std::string& device, int error) {
+    switch (error) {
+    case ENOENT:
+        return device + " does not exist: this machine has no floppy controller, or the "
+                        "kernel's floppy module is not loaded (sudo modprobe floppy).";
+    case EACCES:
+    case EPERM:
+        return device + " could not be opened: " + std::strerror(error) +
+               ". Add your user to the disk group (sudo usermod -aG disk USER), then log in "
+               "again.";
+    case ENXIO:
+    case ENODEV:
+        return "No drive answers on " + device + " (" + std::strerror(error) +
+               "): none is connected there, or the firmware setup does not declare it.";
+    default:
+        return device + " could not be opened: " + std::strerror(error) + ".";
+    }
+}
+
+std::string noAnswer(const std::string& device) {
+    return "Nothing answered a command on " + device +
+           " in time: the controller or the drive does not answer.";
 }
 
 }  // namespace fdc
@@ -355,15 +388,31 @@ LinuxFloppyDriver::LinuxFloppyDriver(std::string deviceA, std::string deviceB,
                                      std::chrono::milliseconds commandLimit)
     : devices_{std::move(deviceA), std::move(deviceB)}, commandLimit_(commandLimit) {}
 
+namespace {
+
+// Which failed open says most: a refusal (permission, or another error) before a node with no
+// drive behind it, before a missing node.
+int openFailureWeight(int error) {
+    switch (error) {
+    case ENOENT: return 0;
+    case ENXIO:
+    case ENODEV: return 1;
+    default: return 2;
+    }
+}
+
+}  // namespace
+
 DriverStatus LinuxFloppyDriver::queryDriver() {
     std::string cause;
+    int causeWeight = -1;
     for (int unit = 0; unit < 2; ++unit) {
         int error = 0;
         DeviceHandle handle = openFloppy(devices_[unit], error);
         if (!handle.valid()) {
-            // A node that is missing or has no drive behind it just means no drive.
-            if (cause.empty() && error != ENOENT && error != ENXIO && error != ENODEV) {
-                cause = devices_[unit] + " could not be opened: " + std::strerror(error) + ".";
+            if (openFailureWeight(error) > causeWeight) {
+                causeWeight = openFailureWeight(error);
+                cause = fdc::openRefusal(devices_[unit], error);
             }
             continue;
         }
@@ -374,6 +423,9 @@ DriverStatus LinuxFloppyDriver::queryDriver() {
         resetIfNeeded(watchdog, handle.fd(), commandLimit_);
         floppy_raw_cmd probe = fdc::senseDriveCommand(unit);
         const fdc::Reply reply = runCommand(watchdog, handle.fd(), probe, commandLimit_);
+        if (reply.timedOut) {
+            return DriverStatus{false, 0, fdc::noAnswer(devices_[unit])};
+        }
         if (reply.error != 0) {
             return DriverStatus{false, 0, fdc::rawCommandRefusal(devices_[unit], reply.error)};
         }
@@ -386,18 +438,25 @@ std::unique_ptr<FloppyDrive> LinuxFloppyDriver::openDrive(int unit) {
     if (unit < 0 || unit > 1) {
         return nullptr;
     }
+    openFailures_[unit].clear();
     int error = 0;
     DeviceHandle handle = openFloppy(devices_[unit], error);
     if (!handle.valid()) {
+        openFailures_[unit] = fdc::openRefusal(devices_[unit], error);
         return nullptr;
     }
     auto watchdog = std::make_unique<CommandWatchdog>();
     if (!watchdog->started()) {
+        openFailures_[unit] = kUnboundedCommands;
         return nullptr;  // a command that cannot be bounded is never sent
     }
     resetIfNeeded(*watchdog, handle.fd(), commandLimit_);
     return std::make_unique<LinuxFloppyDrive>(std::move(handle), std::move(watchdog), unit,
                                               commandLimit_);
+}
+
+std::string LinuxFloppyDriver::openFailure(int unit) const {
+    return unit == 0 || unit == 1 ? openFailures_[unit] : std::string();
 }
 
 }  // namespace sv

@@ -70,6 +70,12 @@ struct Reply {
 
 // The log line that says why raw commands cannot be used, from the errno FDRAWCMD gave.
 [[nodiscard]] std::string rawCommandRefusal(const std::string& device, int error);
+// The log line that says why the floppy device did not open, from the errno open() gave: no
+// node (no controller, or the floppy module is not loaded), no permission (the disk group), no
+// drive behind it.
+[[nodiscard]] std::string openRefusal(const std::string& device, int error);
+// The log line for a probe that the controller never answered.
+[[nodiscard]] std::string noAnswer(const std::string& device);
 
 }  // namespace fdc
 
@@ -124,9 +130,11 @@ public:
     // own.
     [[nodiscard]] DriverStatus queryDriver() override;
     [[nodiscard]] std::unique_ptr<FloppyDrive> openDrive(int unit) override;
+    [[nodiscard]] std::string openFailure(int unit) const override;
 
 private:
     std::string devices_[2];
+    std::string openFailures_[2];
     std::chrono::milliseconds commandLimit_;
 };
 

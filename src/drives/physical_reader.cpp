@@ -291,6 +291,13 @@ void readPhysicalDisk(std::string_view drive, DiskImage& disk, FloppyDriver& dri
     std::unique_ptr<FloppyDrive> floppy = unit < 0 ? nullptr : driver.openDrive(unit);
     if (floppy == nullptr) {
         text.line(std::string("Floppy drive was not opened.") + kPleaseCorrect);
+        const std::string cause =
+            unit >= 0       ? driver.openFailure(unit)
+            : drive.empty() ? std::string("No drive was named; the drives are A: and B:.")
+                            : std::string(drive) + " names no drive; the drives are A: and B:.";
+        if (!cause.empty()) {
+            text.line(cause);
+        }
         return;
     }
 

@@ -275,6 +275,13 @@ std::unique_ptr<FloppyDrive> SimulatedFloppyDriver::openDrive(int unit) {
     return std::make_unique<SimulatedDrive>(*this);
 }
 
+std::string SimulatedFloppyDriver::openFailure(int unit) const {
+    if (unit == 0 || unit == 1) {
+        return std::string("The simulation has no drive ") + (unit == 0 ? "A" : "B") + ".";
+    }
+    return {};
+}
+
 int SimulatedFloppyDriver::readsOf(int side, int track, int slot) const {
     const auto found = reads_.find({side, track, slot});
     return found == reads_.end() ? 0 : found->second;

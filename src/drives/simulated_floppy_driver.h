@@ -49,6 +49,7 @@ public:
 
     [[nodiscard]] DriverStatus queryDriver() override;
     [[nodiscard]] std::unique_ptr<FloppyDrive> openDrive(int unit) override;
+    [[nodiscard]] std::string openFailure(int unit) const override;
 
     // Reads made so far of a sector, by (side, image track, slot index): for the tests.
     [[nodiscard]] int readsOf(int side, int track, int slot) const;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/load_options.h"
 #include "core/disk_image.h"
 #include "core/operation_log.h"
 #include "formats/save_preflight.h"
@@ -24,7 +25,8 @@ inline constexpr std::uint16_t kDmkLongTrackThreshold = 8192;
 inline constexpr std::uint16_t kDmkLongTrackLength = 10560;
 
 // Loads a DMK file. The disk is cleared first; the outcome is the disk and the log.
-void loadDmkImage(const std::string& path, DiskImage& disk, OperationLog& log);
+void loadDmkImage(const std::string& path, DiskImage& disk, OperationLog& log,
+                  const LoadOptions& options = {});
 
 // The load after the file is in memory: header, tracks, sectors. The log text holds the opening
 // line; this adds the progress field, the problem lines and, when the load succeeds, the

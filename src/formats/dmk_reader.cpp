@@ -227,7 +227,8 @@ void decodeDmk(std::span<const std::uint8_t> file, DiskImage& disk, LogEditor& t
     text.finish(" - DMK image loaded.");
 }
 
-void loadDmkImage(const std::string& path, DiskImage& disk, OperationLog& log) {
+void loadDmkImage(const std::string& path, DiskImage& disk, OperationLog& log,
+                  const LoadOptions& /*options*/) {
     clear(disk);
     LogEditor text(log, "Loading DMK Image: " + path);
     const auto file = readImageFile(path, text, ReaderWording::WithFullStops);

@@ -216,7 +216,8 @@ void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogEditor& 
 
 }  // namespace
 
-void loadDskImage(const std::string& path, DiskImage& disk, OperationLog& log) {
+void loadDskImage(const std::string& path, DiskImage& disk, OperationLog& log,
+                  const LoadOptions& /*options*/) {
     clear(disk);
     LogEditor text(log, "Loading DSK Image: " + path);
     const auto bytes = readImageFile(path, text, ReaderWording::WithFullStops);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/load_options.h"
 #include "core/disk_image.h"
 #include "core/operation_log.h"
 #include "formats/save_preflight.h"
@@ -13,7 +14,8 @@ namespace sv {
 
 // Loads a sector-table DSK file, every block of it. The disk is cleared first; the outcome is
 // the disk and the log.
-void loadDskImage(const std::string& path, DiskImage& disk, OperationLog& log);
+void loadDskImage(const std::string& path, DiskImage& disk, OperationLog& log,
+                  const LoadOptions& options = {});
 
 // Writes the disk as a DSK file at exactly `path`. False when nothing was written (the log says
 // why: a sector the format cannot hold, or a file-system failure).

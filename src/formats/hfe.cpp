@@ -231,7 +231,8 @@ void decodeHfe(std::span<const std::uint8_t> file, DiskImage& disk, LogEditor& t
     text.finish(" - HFE image loaded.");
 }
 
-void loadHfeImage(const std::string& path, DiskImage& disk, OperationLog& log) {
+void loadHfeImage(const std::string& path, DiskImage& disk, OperationLog& log,
+                  const LoadOptions& /*options*/) {
     clear(disk);
     LogEditor text(log, "Loading HFE Image: " + path);
     const auto file = readImageFile(path, text, ReaderWording::WithFullStops);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/load_options.h"
 #include "core/disk_image.h"
 #include "core/operation_log.h"
 #include "formats/save_preflight.h"
@@ -14,7 +15,8 @@ namespace sv {
 
 // Loads an HFE bitstream image (version 1; version 3 where its stream opcodes are the simple
 // ones). The disk is cleared first.
-void loadHfeImage(const std::string& path, DiskImage& disk, OperationLog& log);
+void loadHfeImage(const std::string& path, DiskImage& disk, OperationLog& log,
+                  const LoadOptions& options = {});
 
 // The load after the file is in memory. The log text holds the opening line; the disk must be
 // cleared.

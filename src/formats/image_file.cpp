@@ -13,16 +13,18 @@ std::optional<std::vector<std::uint8_t>> readImageFile(const std::string& path, 
     switch (file.error) {
     case ReadFileError::None:
         return std::move(file.bytes);
-    case ReadFileError::CannotOpen:
+    case ReadFileError::NotFound:
         log.fail(path + " does not exist" + stop, std::string("Operation aborted") + stop);
+        break;
+    case ReadFileError::CannotOpen:
+    case ReadFileError::ReadFailed:
+        log.fail(path + " could not be read.", causeLine(file.cause));
+        log.line(std::string("Operation aborted") + stop);
         break;
     case ReadFileError::TooLarge:
         log.fail(path + " is larger than " + std::to_string(kMaxImageFileBytes / (1024 * 1024)) +
                      " MiB, more than any disk image needs; it was not read.",
                  std::string("Operation aborted") + stop);
-        break;
-    case ReadFileError::ReadFailed:
-        log.fail(path + " could not be read.", std::string("Operation aborted") + stop);
         break;
     }
     return std::nullopt;
@@ -105,10 +107,12 @@ void TrackRecordLoader::finish(std::string_view closing) {
 }
 
 bool commitImageFile(const std::string& path, std::span<const std::uint8_t> bytes, LogEditor& log) {
-    if (writeFileAtomically(path, bytes)) {
+    const WriteResult written = writeFileAtomically(path, bytes);
+    if (written.ok()) {
         return true;
     }
-    log.fail(path + " could not be written.", "Operation aborted.");
+    log.fail(path + " could not be written.", causeLine(written.cause));
+    log.line("Operation aborted.");
     return false;
 }
 

@@ -15,8 +15,8 @@ namespace sv {
 // "... does not exist." and "Operation aborted.", IMD and TD0 leave both stops out.
 enum class ReaderWording { WithFullStops, WithoutFullStops };
 
-// Reads a whole image file for a reader. On failure the reason and the abort line go into the
-// log and nothing is returned.
+// Reads a whole image file for a reader. On failure the reason (with the cause line when the file
+// exists but could not be read) and the abort line go into the log and nothing is returned.
 [[nodiscard]] std::optional<std::vector<std::uint8_t>> readImageFile(const std::string& path,
                                                                      LogEditor& log,
                                                                      ReaderWording stops);
@@ -78,7 +78,8 @@ private:
 };
 
 // Puts a writer's finished bytes on disk atomically. On failure logs the path
-// + " could not be written." and "Operation aborted." and returns false; the old file stays.
+// + " could not be written.", the cause line and "Operation aborted." and returns false; the old
+// file stays.
 [[nodiscard]] bool commitImageFile(const std::string& path, std::span<const std::uint8_t> bytes,
                                    LogEditor& log);
 

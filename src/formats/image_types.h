@@ -5,10 +5,12 @@
 
 #include "core/disk_image.h"
 #include "core/operation_log.h"
+#include "formats/load_options.h"
 
 namespace sv {
 
-using ImageLoader = void (*)(const std::string& path, DiskImage& disk, OperationLog& log);
+using ImageLoader = void (*)(const std::string& path, DiskImage& disk, OperationLog& log,
+                             const LoadOptions& options);
 // A writer says whether the file was written; the log says why not.
 using ImageSaver = bool (*)(const std::string& path, const DiskImage& disk, OperationLog& log);
 

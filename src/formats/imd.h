@@ -6,15 +6,19 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/load_options.h"
 #include "core/disk_image.h"
 #include "core/operation_log.h"
 #include "formats/save_preflight.h"
 
 namespace sv {
 
-// Loads an IMD file and leaves a one-line side log file next to it (the path with "log" in
-// place of its last three characters). The disk is cleared first.
-void loadImdImage(const std::string& path, DiskImage& disk, OperationLog& log);
+// Loads an IMD file. The disk is cleared first. With options.imdSideLog it leaves a one-line side
+// log next to it (the path with "log" in place of its last three characters); a file already
+// there is replaced only when it starts as such a log does, and a side log that cannot be written
+// is a note in the log, never a failed load.
+void loadImdImage(const std::string& path, DiskImage& disk, OperationLog& log,
+                  const LoadOptions& options = {});
 
 // The same load from bytes already in memory (`path` only names the file in the log).
 void loadImdBytes(std::span<const std::uint8_t> bytes, const std::string& path, DiskImage& disk,

@@ -2,6 +2,7 @@
 // count, size code, the sector maps) followed by one typed data record per sector.
 #include <algorithm>
 #include <array>
+#include <filesystem>
 #include <optional>
 
 #include "core/byte_reader.h"
@@ -257,22 +258,58 @@ std::string sideLogPath(const std::string& path) {
     return path.substr(0, path.size() - std::min<std::size_t>(3, path.size())) + "log";
 }
 
+constexpr std::string_view kSideLogOpening = "Loading IMD Image: ";
+// The opening, a path and CR LF; a longer file is none of ours.
+constexpr std::uint64_t kLongestSideLog = 8192;
+
+// The side log beside `path`, or the one line that says why there is none.
+void writeSideLog(const std::string& path, LogEditor& text) {
+    const std::string sideLog = sideLogPath(path);
+    if (sideLog == path) {
+        return;
+    }
+    // A file already there is replaced only when it is a side log: the user's own NAME.log
+    // (notes on the imaging, say) is never lost to it.
+    std::error_code ec;
+    if (std::filesystem::symlink_status(sideLog, ec).type() != std::filesystem::file_type::not_found) {
+        const FileBytes existing = readWholeFile(sideLog, kLongestSideLog);
+        std::string why;
+        if (existing.error == ReadFileError::TooLarge) {
+            why = "it is longer than a side log";
+        } else if (!existing.ok()) {
+            why = "it could not be read: " + existing.cause;
+        } else if (!std::string_view(reinterpret_cast<const char*>(existing.bytes.data()),
+                                     existing.bytes.size())
+                        .starts_with(kSideLogOpening)) {
+            why = "it does not start with \"" + std::string(kSideLogOpening) + "\"";
+        }
+        if (!why.empty()) {
+            text.line("No side log was written: " + sideLog +
+                      " is kept, as it is not a side log of an IMD load (" + why + ").");
+            return;
+        }
+    }
+    const std::string line = std::string(kSideLogOpening) + path + "\r\n";
+    const WriteResult written = writeFileAtomically(
+        sideLog, std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size()));
+    if (!written.ok()) {
+        text.line("The side log file " + sideLog + " could not be written.");
+        text.line(causeLine(written.cause));
+    }
+}
+
 }  // namespace
 
-void loadImdImage(const std::string& path, DiskImage& disk, OperationLog& log) {
+void loadImdImage(const std::string& path, DiskImage& disk, OperationLog& log,
+                  const LoadOptions& options) {
     clear(disk);
     LogEditor text(log, "Loading IMD Image: " + path);
     const auto bytes = readImageFile(path, text, ReaderWording::WithoutFullStops);
     if (!bytes) {
         return;
     }
-    const std::string sideLog = sideLogPath(path);
-    if (sideLog != path) {
-        const std::string line = "Loading IMD Image: " + path + "\r\n";
-        if (!writeFileAtomically(sideLog, std::span(reinterpret_cast<const std::uint8_t*>(line.data()),
-                                                    line.size()))) {
-            text.line("The side log file " + sideLog + " could not be written.");
-        }
+    if (options.imdSideLog) {
+        writeSideLog(path, text);
     }
     decodeImd(*bytes, disk, text, path);
 }

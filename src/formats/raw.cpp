@@ -332,7 +332,8 @@ void loadRawBytes(std::span<const std::uint8_t> bytes, const std::string& path,
     decodeRaw(bytes, path, geometry, disk, text);
 }
 
-void loadRawImage(const std::string& path, DiskImage& disk, OperationLog& log) {
+void loadRawImage(const std::string& path, DiskImage& disk, OperationLog& log,
+                  const LoadOptions& /*options*/) {
     clear(disk);
     LogEditor text(log, "Loading Raw Image: " + path);
     if (const auto bytes = readImageFile(path, text, ReaderWording::WithFullStops)) {

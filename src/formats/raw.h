@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "formats/load_options.h"
 #include "core/disk_image.h"
 #include "core/operation_log.h"
 #include "formats/save_preflight.h"
@@ -62,7 +63,8 @@ struct RawLayout {
 [[nodiscard]] std::string describeRawGeometry(const RawGeometry& geometry);
 
 // Loads a raw image by the layout its size names. The disk is cleared first.
-void loadRawImage(const std::string& path, DiskImage& disk, OperationLog& log);
+void loadRawImage(const std::string& path, DiskImage& disk, OperationLog& log,
+                  const LoadOptions& options = {});
 // Loads a raw image in the layout given.
 void loadRawImageAs(const std::string& path, const RawGeometry& geometry, DiskImage& disk,
                     OperationLog& log);

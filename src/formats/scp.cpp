@@ -409,7 +409,8 @@ void decodeScp(std::span<const std::uint8_t> file, DiskImage& disk, LogEditor& t
     text.finish(" - SCP image loaded.");
 }
 
-void loadScpImage(const std::string& path, DiskImage& disk, OperationLog& log) {
+void loadScpImage(const std::string& path, DiskImage& disk, OperationLog& log,
+                  const LoadOptions& /*options*/) {
     clear(disk);
     LogEditor text(log, "Loading SCP Image: " + path);
     const auto file = readImageFile(path, text, ReaderWording::WithFullStops);

@@ -296,7 +296,8 @@ void decodeTd0(std::span<const std::uint8_t> bytes, DiskImage& disk, LogEditor& 
 
 }  // namespace
 
-void loadTd0Image(const std::string& path, DiskImage& disk, OperationLog& log) {
+void loadTd0Image(const std::string& path, DiskImage& disk, OperationLog& log,
+                  const LoadOptions& /*options*/) {
     clear(disk);
     LogEditor text(log, "Loading Teledisk Image: " + path);
     const auto bytes = readImageFile(path, text, ReaderWording::WithoutFullStops);

@@ -68,7 +68,7 @@ void FileViewer::saveFile() {
         return;
     }
     const std::string path = toPath(answer.path);
-    bool written = false;
+    WriteResult written;
     if (answer.filterIndex == kListingFilter && entry_->basicListing) {
         const std::string& listing = *entry_->basicListing;
         written = writeFileAtomically(
@@ -78,8 +78,9 @@ void FileViewer::saveFile() {
     }
     static_assert(kContentsFilter == 0);
     findControl<QLabel>(*this, viewerId::saveResult)
-        ->setText(written ? QStringLiteral("Saved to ") + answer.path
-                          : answer.path + QStringLiteral(" could not be written."));
+        ->setText(written.ok() ? QStringLiteral("Saved to ") + answer.path
+                               : answer.path + QStringLiteral(" could not be written.\n") +
+                                     QString::fromStdString(causeLine(written.cause)));
 }
 
 }  // namespace sv::ui

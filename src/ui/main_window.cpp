@@ -157,7 +157,7 @@ void MainWindow::load() {
     }
     {
         OperationScope operation(*log_);
-        loadImageByType(path, *disks_.current, *log_);
+        loadImageByType(path, *disks_.current, *log_, LoadOptions{.imdSideLog = true});
     }
     disks_.unsaved.loadRan();
     diskChanged();
@@ -172,7 +172,8 @@ void MainWindow::mergeImages() {
             LogEditor(*log_, "Nothing was merged: no file was chosen.");
             return;
         }
-        outcome = runMergeCommand(path, *disks_.current, *disks_.mergeSource, *log_, *log_);
+        outcome = runMergeCommand(path, *disks_.current, *disks_.mergeSource, *log_, *log_,
+                                  DifferentDisks::Refuse, LoadOptions{.imdSideLog = true});
     }
     disks_.unsaved.mergeRan(outcome);
     if (outcome == MergeCommandOutcome::Refused &&

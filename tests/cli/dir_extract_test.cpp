@@ -132,10 +132,43 @@ TEST(CliDir, SmallTrackDiskIsNotModel2) {
     EXPECT_EQ(json["osVersion"], 0);
     EXPECT_TRUE(json["entries"].empty());
     EXPECT_EQ(json["log"], "");
-    EXPECT_EQ(runCli({"dir", dir.file("missing.dmk")}).status, 1);
+}
+
+TEST(CliDir, FailedLoadsGoToStderrOrIntoTheJsonError) {
+    svtest::TempDir dir;
+    const std::string missing = dir.file("missing.dmk");
+    for (const char* command : {"dir", "info", "map"}) {
+        const auto plain = runCli({command, missing});
+        EXPECT_EQ(plain.status, 1) << command;
+        EXPECT_EQ(plain.out, "") << command;
+        EXPECT_EQ(plain.err, "Loading DMK Image: " + missing + "\n" + missing +
+                                 " does not exist.\nOperation aborted.\n")
+            << command;
+        const auto json = runCli({command, "--json", missing});
+        EXPECT_EQ(json.status, 1) << command;
+        EXPECT_EQ(json.err, "") << command;
+        const auto object = nlohmann::json::parse(json.out);
+        EXPECT_EQ(object["error"], missing + " did not load.") << command;
+        EXPECT_EQ(object["log"], "Loading DMK Image: " + missing + "\r\n" + missing +
+                                     " does not exist.\r\nOperation aborted.")
+            << command;
+    }
 }
 
 // Only the extension "BAS" exactly marks a BASIC program.
+TEST(CliExtract, AFileThatCannotBeWrittenSaysWhyOnStderr) {
+    svtest::TempDir dir;
+    const auto path = writeSample(dir, "trsdos", mkdisk::trsdosSampleDisk());
+    const std::string out = dir.file("out");
+    std::filesystem::create_directories(out + "/NOTES");  // a folder where a file goes
+    const auto result = runCli({"extract", path, out});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, out + "/NOTES could not be written.\nCause: Is a directory.\n");
+    EXPECT_NE(result.out.find("Wrote " + out + "/PAYROLL.BAS "), std::string::npos) << result.out;
+    EXPECT_EQ(runCli({"extract", path, dir.file("none"), "NOSUCH*"}).err,
+              "No file on the disk matches NOSUCH*.\n");
+}
+
 TEST(CliExtract, HostSafeNamesClashSuffixesAndBasicListings) {
     mkdisk::Disk disk = mkdisk::trsdosSampleDisk();
     auto& dirSector = disk.find(44, 0, 3)->data;  // entries 0..3: PAYROLL, SALES, LEDGER, DOC
@@ -251,7 +284,7 @@ TEST(CliExtract, ChosenNamesWildcardsAndTextInTheHostsForm) {
     const std::string none = dir.file("none");
     const auto missing = runCli({"extract", path, none, "PAYROLL/BAS", "NOSUCH*"});
     EXPECT_EQ(missing.status, 2);
-    EXPECT_NE(missing.out.find("No file on the disk matches NOSUCH*."), std::string::npos);
+    EXPECT_NE(missing.err.find("No file on the disk matches NOSUCH*."), std::string::npos);
     EXPECT_FALSE(fs::exists(none));
 
     const auto ucsd = writeSample(dir, "ucsd", mkdisk::findSample("ucsd")->build());

@@ -62,7 +62,7 @@ TEST(CliInfo, TextAndJsonOnAWornDisk) {
     EXPECT_TRUE(nlohmann::json::parse(small.out)["system"]["osCode"].is_null());
     const auto missing = runCli({"info", dir.file("gone.dmk")});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.out.find("gone.dmk"), std::string::npos) << missing.out;
+    EXPECT_NE(missing.err.find("gone.dmk"), std::string::npos) << missing.err;
 }
 
 TEST(CliMap, RowsLegendAndJson) {
@@ -117,11 +117,11 @@ TEST(CliMerge, TwoDifferentDisksAreRefusedUnlessForced) {
 
     const auto refused = runCli({"merge", dir.file("first.dmk"), dir.file("second.dmk"), out});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_NE(refused.out.find("Merging disk Images:\nNothing was merged: the two images hold "
+    EXPECT_NE(refused.err.find("Merging disk Images:\nNothing was merged: the two images hold "
                                "different disks (of 1998 sectors good on both with the same ID, "
                                "0% hold the same data).\n"),
               std::string::npos)
-        << refused.out;
+        << refused.err;
     EXPECT_NE(refused.err.find("--force"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(out));
 

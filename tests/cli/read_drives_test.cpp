@@ -54,9 +54,13 @@ TEST(CliRead, UsageAndFailures) {
     EXPECT_EQ(runCli({"read", "C", dir.file("x.dmk")}).status, 2);
     EXPECT_EQ(runCli({"read", "A", dir.file("x.txt")}).status, 2);
     EXPECT_EQ(runCli({"read"}).status, 2);
+    const auto help = runCli({"read", "--help"});
+    EXPECT_NE(help.out.find("read [OPTIONS] [DRIVE] OUT\n"), std::string::npos) << help.out;
+    EXPECT_EQ(help.out.find("1x"), std::string::npos);
     const auto noImage = runOnSimulatedDrive(dir.file("none.dmk"), {"read", dir.file("x.dmk")});
     EXPECT_EQ(noImage.status, 1);
-    EXPECT_NE(noImage.out.find("FDRAWREAD.SYS is not installed, or no floppy drive present. "
+    EXPECT_EQ(noImage.out, "");
+    EXPECT_NE(noImage.err.find("FDRAWREAD.SYS is not installed, or no floppy drive present. "
                                "Please correct and try again.\n"),
               std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir.file("x.dmk")));
@@ -71,6 +75,15 @@ TEST(CliDrives, PrintsTheDiscoveryLog) {
     EXPECT_EQ(result.out,
               "Finding Physical drives \nPhysical Drives found\nFinding Catweasel Card(s)\n"
               "CatWeasel card is not installed, or could not be found.\n");
+
+    // No drive: the same log, with its cause, is a failure's and goes to stderr.
+    const auto absent = runOnSimulatedDrive(dir.file("none.dmk"), {"drives"});
+    EXPECT_EQ(absent.status, 1);
+    EXPECT_EQ(absent.out, "");
+    EXPECT_NE(absent.err.find("FDRAWREAD.SYS is not installed, or no floppy drive present.\n"
+                              "The simulated drive's image "),
+              std::string::npos)
+        << absent.err;
 }
 
 }  // namespace

@@ -257,15 +257,30 @@ TEST(LinuxDriver, RefusedRawCommandsNameTheCause) {
     EXPECT_NE(cause.find("CONFIG_BLK_DEV_FD_RAWCMD"), std::string::npos);
     EXPECT_NE(cause.find("/dev/fd0"), std::string::npos);
     EXPECT_EQ(fdc::rawCommandRefusal("/dev/fd1", EPERM),
-              "Raw floppy commands on /dev/fd1 failed: Operation not permitted.");
+              "Raw floppy commands on /dev/fd1 failed: Operation not permitted. They need write "
+              "access to /dev/fd1: add your user to the disk group.");
+    EXPECT_NE(fdc::rawCommandRefusal("/dev/fd0", ENXIO).find("No drive answers"), std::string::npos);
+}
+
+TEST(LinuxDriver, EveryFailedOpenNamesItsCause) {
+    EXPECT_EQ(fdc::openRefusal("/dev/fd0", ENOENT),
+              "/dev/fd0 does not exist: this machine has no floppy controller, or the kernel's "
+              "floppy module is not loaded (sudo modprobe floppy).");
+    EXPECT_NE(fdc::openRefusal("/dev/fd0", EACCES).find("Permission denied. Add your user to the "
+                                                        "disk group"),
+              std::string::npos);
+    EXPECT_NE(fdc::openRefusal("/dev/fd1", ENXIO).find("No drive answers on /dev/fd1"),
+              std::string::npos);
+    EXPECT_EQ(fdc::openRefusal("/dev/fd0", EIO), "/dev/fd0 could not be opened: Input/output error.");
 }
 
 TEST(LinuxDriver, NoDeviceMeansNoDriverAndNoDrive) {
     LinuxFloppyDriver driver("/nonexistent/fd0", "/nonexistent/fd1");
     const DriverStatus status = driver.queryDriver();
     EXPECT_FALSE(status.present);
-    EXPECT_TRUE(status.absenceCause.empty());
+    EXPECT_EQ(status.absenceCause, fdc::openRefusal("/nonexistent/fd0", ENOENT));
     EXPECT_EQ(driver.openDrive(0), nullptr);
+    EXPECT_EQ(driver.openFailure(0), status.absenceCause);
     EXPECT_EQ(driver.openDrive(2), nullptr);
 }
 

@@ -67,11 +67,13 @@ TEST(PhysicalReader, DriveLetterPicksTheUnit) {
     SimulatedDriveOptions onlyB;
     onlyB.driveAPresent = false;
     EXPECT_EQ(readImage(image, onlyB, "b:").disk->trackCount, 7);
-    EXPECT_EQ(readImage(image, onlyB, "A:").lastLines(1),
-              "Floppy drive was not opened. Please correct and try again.");
+    EXPECT_EQ(readImage(image, onlyB, "A:").lastLines(2),
+              "Floppy drive was not opened. Please correct and try again.\r\n"
+              "The simulation has no drive A.");
     for (std::string_view drive : {"C:", ""}) {
         Outcome o = readImage(image, {}, drive);
-        EXPECT_EQ(o.lastLines(1), "Floppy drive was not opened. Please correct and try again.");
+        EXPECT_EQ(o.lastLines(1), drive.empty() ? "No drive was named; the drives are A: and B:."
+                                                : "C: names no drive; the drives are A: and B:.");
         EXPECT_EQ(o.disk->trackCount, 0);
     }
 }

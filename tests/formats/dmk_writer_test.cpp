@@ -204,7 +204,8 @@ TEST(DmkWriter, SaveWritesExactlyThePathAndReportsFailures) {
 
     const std::string bad = dir.file("no/such/folder.dmk");
     EXPECT_FALSE(saveDmkImage(bad, *disk, log));
-    EXPECT_TRUE(log.currentText().ends_with("\r\n" + bad + " could not be written.\r\nOperation aborted."));
+    EXPECT_TRUE(log.currentText().ends_with("\r\n" + bad + " could not be written.\r\n"
+                                            "Cause: No such file or directory.\r\nOperation aborted."));
 
     auto empty = makeDiskImage();
     EXPECT_FALSE(saveDmkImage(path, *empty, log));

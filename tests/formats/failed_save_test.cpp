@@ -1,12 +1,14 @@
-// A save that cannot complete leaves the earlier file byte for byte as it was and says so.
-// The full and the read-only folder are small tmpfs mounts; where the test may not mount them
-// (not root, no mount namespace) it is skipped with a message.
+// A save that cannot complete leaves the earlier file byte for byte as it was and says why; an
+// IMD side log that cannot be written is a note, never a failed load. The full and the read-only
+// folder are small tmpfs mounts; where the test may not mount them (not root, no mount
+// namespace) it is skipped with a message.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "formats/dmk.h"
 #include "formats/dsk.h"
+#include "formats/imd.h"
 #include "mkdisk/samples.h"
 #include "test_util.h"
 
@@ -65,7 +67,9 @@ void expectFailedSavesKeepTheOldFile(const std::string& folder, bool readOnly) {
     for (const auto& [path, save] : {std::pair<std::string, Saver>{dmkPath, saveDmkImage},
                                      std::pair<std::string, Saver>{dskPath, saveDskImage}}) {
         EXPECT_FALSE(save(path, *disk, log)) << path;
-        EXPECT_TRUE(log.currentText().ends_with("\r\n" + path + " could not be written.\r\nOperation aborted."))
+        const std::string cause = readOnly ? "Read-only file system" : "No space left on device";
+        EXPECT_TRUE(log.currentText().ends_with("\r\n" + path + " could not be written.\r\nCause: " +
+                                                cause + ".\r\nOperation aborted."))
             << log.currentText();
         EXPECT_EQ(svtest::readFile(path), old) << path;
     }
@@ -81,6 +85,28 @@ TEST(FailedSave, FullDiskKeepsTheOldFile) {
 TEST(FailedSave, ReadOnlyFolderKeepsTheOldFile) {
     svtest::TempDir dir;
     expectFailedSavesKeepTheOldFile(dir.file("readonly"), true);
+}
+
+TEST(FailedSave, SideLogOnReadOnlyMediaIsANoteAndTheLoadGoesOn) {
+    svtest::TempDir dir;
+    const std::string folder = dir.file("archive");
+    SmallMount mount(folder);
+    if (!mount.mounted()) {
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs root); read-only side log skipped";
+    }
+    const std::string path = folder + "/DISK.IMD";
+    mkdisk::writeFile(path, mkdisk::writeImd(mkdisk::model2Disk(1, 2)));
+    ASSERT_TRUE(mount.makeReadOnly());
+    auto disk = makeDiskImage();
+    TextSink log;
+    loadImdImage(path, *disk, log, LoadOptions{.imdSideLog = true});
+    EXPECT_EQ(disk->trackCount, 2);
+    EXPECT_NE(log.currentText().find("\r\nThe side log file " + folder +
+                                     "/DISK.log could not be written.\r\n"
+                                     "Cause: Read-only file system.\r\n"),
+              std::string::npos)
+        << log.currentText();
+    EXPECT_TRUE(log.currentText().ends_with(" - IMD image loaded.")) << log.currentText();
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "format_test_support.h"
 #include "mkdisk/samples.h"
 #include "test_util.h"
@@ -153,16 +155,56 @@ TEST(ImdReader, RefusalsAndTruncation) {
                                  "/nonexistent/x.imd does not exist\r\nOperation aborted");
 }
 
-TEST(ImdReader, SideLogFileNextToTheImage) {
+TEST(ImdReader, SideLogOnlyWhenAskedAndNeverOverAFileNotOurs) {
     svtest::TempDir dir;
     const std::string path = dir.file("DISK.IMD");
+    const std::string side = dir.file("DISK.log");
     svtest::writeFile(path, mkdisk::writeImd(mkdisk::model2Disk(1, 2)));
+    const auto load = [&](bool sideLog) {
+        auto disk = makeDiskImage();
+        TextSink log;
+        loadImdImage(path, *disk, log, LoadOptions{.imdSideLog = sideLog});
+        EXPECT_EQ(disk->trackCount, 2) << log.currentText();
+        return log.currentText();
+    };
+    const auto sideText = [&] {
+        const auto bytes = svtest::readFile(side);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    const std::string quiet = load(false);
+    EXPECT_FALSE(std::filesystem::exists(side));
+    EXPECT_EQ(load(true), quiet);
+    EXPECT_EQ(sideText(), "Loading IMD Image: " + path + "\r\n");
+
+    // An earlier side log (of another path) is replaced.
+    svtest::writeFile(side, {'L', 'o', 'a', 'd', 'i', 'n', 'g', ' ', 'I', 'M', 'D', ' ', 'I', 'm',
+                             'a', 'g', 'e', ':', ' ', 'x', '\r', '\n'});
+    (void)load(true);
+    EXPECT_EQ(sideText(), "Loading IMD Image: " + path + "\r\n");
+
+    // The user's own notes stay as they are, and the log says why nothing was written.
+    const std::string notes = "Imaged on the second drive, two passes.\n";
+    svtest::writeFile(side, std::vector<std::uint8_t>(notes.begin(), notes.end()));
+    const std::string kept = load(true);
+    EXPECT_EQ(sideText(), notes);
+    EXPECT_NE(kept.find("\r\nNo side log was written: " + side +
+                        " is kept, as it is not a side log of an IMD load (it does not start "
+                        "with \"Loading IMD Image: \").\r\n"),
+              std::string::npos)
+        << kept;
+    EXPECT_TRUE(kept.ends_with(" - IMD image loaded."));
+}
+
+TEST(ImdReader, AnImageThatCannotBeReadSaysWhy) {
+    svtest::TempDir dir;
+    const std::string folder = dir.file("folder.imd");
+    std::filesystem::create_directory(folder);
     auto disk = makeDiskImage();
     TextSink log;
-    loadImdImage(path, *disk, log);
-    const auto side = svtest::readFile(dir.file("DISK.log"));
-    EXPECT_EQ(std::string(side.begin(), side.end()), "Loading IMD Image: " + path + "\r\n");
-    EXPECT_EQ(disk->trackCount, 2);
+    loadImdImage(folder, *disk, log);
+    EXPECT_EQ(log.currentText(), "Loading IMD Image: " + folder + "\r\n" + folder +
+                                     " could not be read.\r\nCause: Is a directory.\r\n"
+                                     "Operation aborted");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "core/disk_image.h"
 #include "core/operation_log.h"
+#include "formats/image_types.h"
 #include "formats/save_preflight.h"
 #include "format_test_support.h"
 
@@ -18,7 +19,7 @@ namespace svtest {
 struct WriterUnderTest {
     std::string extension;  // ".dmk"
     bool (*save)(const std::string&, const sv::DiskImage&, sv::OperationLog&);
-    void (*load)(const std::string&, sv::DiskImage&, sv::OperationLog&);
+    sv::ImageLoader load;
     sv::SavePreflight (*preflight)(const sv::DiskImage&);
 };
 
@@ -35,7 +36,7 @@ inline std::unique_ptr<sv::DiskImage> expectDifferentialRoundTrip(const sv::Disk
     }
     auto again = sv::makeDiskImage();
     sv::TextSink reloadLog;
-    writer.load(path, *again, reloadLog);
+    writer.load(path, *again, reloadLog, {});
     const sv::HeldGeometry held = sv::heldGeometry(disk);
     for (int s = 0; s < held.sides; ++s) {
         for (int c = 0; c < held.cylinders; ++c) {

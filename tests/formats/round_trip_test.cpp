@@ -50,7 +50,7 @@ std::unique_ptr<DiskImage> throughFile(const DiskImage& disk, const std::string&
     TextSink log;
     EXPECT_TRUE(findImageSaver(out)(out, disk, log)) << log.currentText();
     auto again = makeDiskImage();
-    findImageLoader(out)(out, *again, log);
+    findImageLoader(out)(out, *again, log, {});
     return again;
 }
 
@@ -103,7 +103,7 @@ TEST(RealDisks, ImdAndTd0ImagesLoad) {
     if (dir.empty()) {
         GTEST_SKIP() << "the shared real-disk folder is absent";
     }
-    svtest::TempDir tmp;  // the IMD reader writes its side log file next to the image
+    svtest::TempDir tmp;  // the window's IMD load writes its side log file next to the image
     auto disk = makeDiskImage();
     for (const auto& entry : fs::directory_iterator(dir / "imd")) {
         if (entry.path().extension() != ".imd") {
@@ -112,7 +112,7 @@ TEST(RealDisks, ImdAndTd0ImagesLoad) {
         const std::string copy = tmp.file(entry.path().filename().string());
         fs::copy_file(entry.path(), copy);
         TextSink log;
-        loadImdImage(copy, *disk, log);
+        loadImdImage(copy, *disk, log, LoadOptions{.imdSideLog = true});
         EXPECT_EQ(disk->trackCount, 77) << copy << "\n" << log.currentText();
         EXPECT_EQ(log.currentText().find(" CRC"), std::string::npos) << copy;
         EXPECT_TRUE(fs::exists(tmp.file(entry.path().stem().string() + ".log")));
@@ -162,7 +162,7 @@ TEST(CliMerge, MergesTwoReadsAndSaves) {
     const auto missing = svtest::runCli({"merge", dir.file("first.imd"), dir.file("gone.imd"),
                                          dir.file("out2.dsk")});
     EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.out.find("does not exist\nOperation aborted\nNothing was merged: "),
+    EXPECT_NE(missing.err.find("does not exist\nOperation aborted\nNothing was merged: "),
               std::string::npos);
     EXPECT_FALSE(fs::exists(dir.file("out2.dsk")));
     EXPECT_EQ(svtest::runCli({"merge", dir.file("first.imd"), dir.file("second.td0"),

@@ -229,11 +229,11 @@ private slots:
         QVERIFY(control<QLabel>(viewer, viewerId::saveResult)->text().startsWith(
             QStringLiteral("Saved to ")));
 
-        // A folder that does not exist: nothing written, and the viewer says so.
+        // A folder that does not exist: nothing written, and the viewer says so and why.
         dialogs.answer(QString::fromStdString(dir.file("missing/prog.bin")), 0);
         QTest::mouseClick(control<QPushButton>(viewer, viewerId::saveFile), Qt::LeftButton);
         QVERIFY(control<QLabel>(viewer, viewerId::saveResult)->text().endsWith(
-            QStringLiteral("could not be written.")));
+            QStringLiteral("could not be written.\nCause: No such file or directory.")));
     }
 
     void diskDirectoryOpensTheAnalysisOfTheCurrentDisk() {

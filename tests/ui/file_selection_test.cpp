@@ -219,6 +219,22 @@ private slots:
         QCOMPARE(rig.dialogs.requests[1].filters.front().pattern, QStringLiteral("*.DMK"));
     }
 
+    void anImdLoadedOrMergedInTheWindowLeavesItsSideLog() {
+        svtest::TempDir dir;
+        const std::string first = dir.file("first.imd");
+        const std::string second = dir.file("second.imd");
+        mkdisk::writeFile(first, mkdisk::writeImd(mkdisk::model2Disk(1, 2)));
+        mkdisk::writeFile(second, mkdisk::writeImd(mkdisk::model2Disk(1, 2)));
+        svtest::WindowRig rig;
+        rig.dialogs.answer(QString::fromStdString(first));
+        rig.dialogs.answer(QString::fromStdString(second));
+        click(rig.window, mainId::load);
+        click(rig.window, mainId::mergeImages);
+        const auto side = svtest::readFile(dir.file("first.log"));
+        QCOMPARE(std::string(side.begin(), side.end()), "Loading IMD Image: " + first + "\r\n");
+        QVERIFY(std::filesystem::exists(dir.file("second.log")));
+    }
+
     void mergeReadsTheChosenFileAndMergesItIntoTheCurrentDisk() {
         svtest::TempDir dir;
         const std::string damaged = writeDamagedDmk(dir, "damaged.dmk");
