@@ -125,15 +125,7 @@ SavePreflight dmkSavePreflight(const DiskImage& disk) { return preflightSave(dis
 bool saveDmkImage(const std::string& path, const DiskImage& disk, OperationLog& log) {
     LogEditor text(log, "Saving DMK Image: " + path);
     const auto file = encodeDmk(disk, text);
-    if (!file) {
-        return false;
-    }
-    addNotesAboveClosing(text, dmkSavePreflight(disk).lines(), text.field());
-    if (!commitImageFile(path, *file, text)) {
-        return false;
-    }
-    text.finish(" - DMK image saved.");
-    return true;
+    return commitEncodedImage(path, file, dmkSavePreflight(disk).lines(), text, " - DMK image saved.");
 }
 
 }  // namespace sv
