@@ -1,5 +1,5 @@
 // IMD file bytes -> the reader -> the IMD writer -> the reader: every sector the writer does not
-// report comes back with its ID, density, size, data CRC error, deleted mark and data.
+// report before it writes comes back with its ID, density, size, data CRC error, deleted mark and data.
 #include <algorithm>
 #include <cstring>
 
@@ -15,6 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     sv::LogEditor text(log, "Saving IMD Image: fuzz.imd");
+    const sv::SavePreflight reported = sv::imdSavePreflight(disk);
     const auto file = sv::encodeImd(disk, text, "01/01/2000 00:00:00");
     static auto again = sv::makeDiskImage();
     sv::loadImdBytes(file, "fuzz.imd", *again, log);
@@ -27,6 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 __builtin_trap();
             }
             for (int k = 0; k < a.sectorCount; ++k) {
+                if (reported.reports({side, c, k})) {
+                    continue;
+                }
                 const sv::SectorEntry& x = a.sectors[k];
                 const sv::SectorEntry& y = b.sectors[k];
                 const bool deletedX = (x.status & sv::status::deletedData) != 0 || x.dataAddressMark() == 0xF8;

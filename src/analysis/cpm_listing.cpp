@@ -219,8 +219,7 @@ const std::uint8_t* findExtent(const std::vector<std::uint8_t>& directory,
 
 }  // namespace
 
-void listCpmDisk(const Recognition& recognition, SectorReader& reader, EntryTable& table,
-                 OperationLog&) {
+void listCpmDisk(const Recognition& recognition, SectorReader& reader, EntryTable& table) {
     CpmGeometry g;
     if (!recognition.parameters || !validGeometry(*recognition.parameters, g)) {
         return;

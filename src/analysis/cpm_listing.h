@@ -6,7 +6,6 @@
 
 namespace sv {
 
-void listCpmDisk(const Recognition& recognition, SectorReader& reader, EntryTable& table,
-                 OperationLog& log);
+void listCpmDisk(const Recognition& recognition, SectorReader& reader, EntryTable& table);
 
 }  // namespace sv

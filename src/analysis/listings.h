@@ -5,11 +5,10 @@
 
 #include "analysis/analysis.h"
 #include "analysis/entry_table.h"
-#include "core/operation_log.h"
 
 namespace sv {
 
 using ListingFunction = void (*)(const Recognition& recognition, SectorReader& reader,
-                                 EntryTable& table, OperationLog& log);
+                                 EntryTable& table);
 
 }  // namespace sv

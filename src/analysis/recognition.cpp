@@ -400,7 +400,7 @@ DiskAnalysis analyseDisk(const DiskImage& disk, OperationLog& log) {
 
     EntryTable table;
     if (const ListingFunction list = listingFor(analysis.recognition.osCode); list != nullptr) {
-        list(analysis.recognition, reader, table, log);
+        list(analysis.recognition, reader, table);
     }
     if (table.truncated()) {
         table.report({"Analysis: file contents beyond " +

@@ -378,8 +378,7 @@ void listTrsdos16File(const Entry& file, const std::string& rootName, bool rootZ
 
 }  // namespace
 
-void listTrsdos(const Recognition& recognition, SectorReader& reader, EntryTable& table,
-                OperationLog&) {
+void listTrsdos(const Recognition& recognition, SectorReader& reader, EntryTable& table) {
     int first = recognition.firstDirSector;
     int last = kTrsdosLastRecord;
     if (recognition.osVersion == kTrsdos12Version) {
@@ -399,8 +398,7 @@ void listTrsdos(const Recognition& recognition, SectorReader& reader, EntryTable
     }
 }
 
-void listLsdos(const Recognition& recognition, SectorReader& reader, EntryTable& table,
-               OperationLog&) {
+void listLsdos(const Recognition& recognition, SectorReader& reader, EntryTable& table) {
     const auto listEntry = [&](const Entry& e) {
         if ((e.at(1) & kLsdosListedBit) != 0) {
             listLsdosEntry(e, reader, table);
@@ -415,8 +413,7 @@ void listLsdos(const Recognition& recognition, SectorReader& reader, EntryTable&
     }
 }
 
-void listDosplus(const Recognition& recognition, SectorReader& reader, EntryTable& table,
-                 OperationLog&) {
+void listDosplus(const Recognition& recognition, SectorReader& reader, EntryTable& table) {
     listShortEntries(reader, recognition.dirTrack, 0, kLsdosFirstRecord, kLsdosLastRecord,
                      [&](const Entry& e) {
                          if ((e.at(1) & kLsdosListedBit) != 0) {
@@ -425,8 +422,7 @@ void listDosplus(const Recognition& recognition, SectorReader& reader, EntryTabl
                      });
 }
 
-void listTrsdos16(const Recognition& recognition, SectorReader& reader, EntryTable& table,
-                  OperationLog&) {
+void listTrsdos16(const Recognition& recognition, SectorReader& reader, EntryTable& table) {
     const int sides = recognition.parameters && recognition.parameters->sides == 2 ? 2 : 1;
     table.skipRow();  // this system's rows start at 1
 

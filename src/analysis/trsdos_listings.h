@@ -6,13 +6,9 @@
 
 namespace sv {
 
-void listTrsdos(const Recognition& recognition, SectorReader& reader, EntryTable& table,
-                OperationLog& log);
-void listLsdos(const Recognition& recognition, SectorReader& reader, EntryTable& table,
-               OperationLog& log);
-void listDosplus(const Recognition& recognition, SectorReader& reader, EntryTable& table,
-                 OperationLog& log);
-void listTrsdos16(const Recognition& recognition, SectorReader& reader, EntryTable& table,
-                  OperationLog& log);
+void listTrsdos(const Recognition& recognition, SectorReader& reader, EntryTable& table);
+void listLsdos(const Recognition& recognition, SectorReader& reader, EntryTable& table);
+void listDosplus(const Recognition& recognition, SectorReader& reader, EntryTable& table);
+void listTrsdos16(const Recognition& recognition, SectorReader& reader, EntryTable& table);
 
 }  // namespace sv

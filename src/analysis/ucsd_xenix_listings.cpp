@@ -271,8 +271,7 @@ private:
 
 }  // namespace
 
-void listUcsdDisk(const Recognition& recognition, SectorReader& reader, EntryTable& table,
-                  OperationLog&) {
+void listUcsdDisk(const Recognition& recognition, SectorReader& reader, EntryTable& table) {
     if (!recognition.parameters) {
         return;
     }
@@ -303,8 +302,7 @@ void listUcsdDisk(const Recognition& recognition, SectorReader& reader, EntryTab
     }
 }
 
-void listXenixDisk(const Recognition& recognition, SectorReader& reader, EntryTable& table,
-                   OperationLog&) {
+void listXenixDisk(const Recognition& recognition, SectorReader& reader, EntryTable& table) {
     TarPosition at(recognition.dirTrack, recognition.firstDirSector,
                    std::min(kTarEndCylinder, reader.cylinderCount()));
     for (; at.onDisk(); at.advance()) {

@@ -6,9 +6,7 @@
 
 namespace sv {
 
-void listUcsdDisk(const Recognition& recognition, SectorReader& reader, EntryTable& table,
-                  OperationLog& log);
-void listXenixDisk(const Recognition& recognition, SectorReader& reader, EntryTable& table,
-                   OperationLog& log);
+void listUcsdDisk(const Recognition& recognition, SectorReader& reader, EntryTable& table);
+void listXenixDisk(const Recognition& recognition, SectorReader& reader, EntryTable& table);
 
 }  // namespace sv

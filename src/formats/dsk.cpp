@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 #include "core/byte_reader.h"
 #include "formats/image_file.h"
@@ -47,6 +48,24 @@ std::uint8_t markCode(const SectorEntry& entry) {
     }
 }
 
+// A used table entry: the sector's ID and flags. Its data follows the table, in entry order.
+struct TableEntry {
+    std::uint8_t cylinder;
+    std::uint8_t record;
+    std::uint8_t flags;
+
+    [[nodiscard]] int side() const { return (flags & kFlagSide) != 0 ? 1 : 0; }
+    [[nodiscard]] std::uint8_t sizeCode() const { return kSizeCodeOfBits[flags & 3]; }
+    [[nodiscard]] std::size_t length() const { return std::size_t{128} << sizeCode(); }
+};
+
+[[nodiscard]] std::optional<TableEntry> tableEntry(const ByteReader& in, std::size_t at) {
+    if (in.u8(at) == kFreeEntry) {
+        return std::nullopt;
+    }
+    return TableEntry{in.u8(at), in.u8(at + 1), in.u8(at + 2)};
+}
+
 // A block after the first is read only when all of it is there: the table, a write-protect
 // byte of 0x00 or 0xFF, and the data its entries name. Anything else is trailing bytes (the
 // padding of a file transfer, say), not sectors.
@@ -60,11 +79,103 @@ bool isWholeBlock(const ByteReader& in, std::size_t block) {
     }
     std::size_t data = 0;
     for (std::size_t e = 0; e < kEntriesPerBlock; ++e) {
-        if (in.u8(block + 3 * e) != kFreeEntry) {
-            data += std::size_t{128} << kSizeCodeOfBits[in.u8(block + 3 * e + 2) & 3];
+        if (const auto entry = tableEntry(in, block + 3 * e)) {
+            data += entry->length();
         }
     }
     return in.has(block + kBlockTableBytes, data);
+}
+
+// What a load found besides the sectors kept: the notes above its closing line.
+struct DskLoad {
+    SkippedSectors beyondCylinders;
+    SkippedSectors beyondSlots;
+    int shortSectors = 0;
+    int highestCylinder = -1;
+    bool tableCut = false;
+    std::size_t trailing = 0;
+    std::string lastField = sectorField(0, 0, 0);
+};
+
+void keepEntry(const TableEntry& t, std::span<const std::uint8_t> data, DiskImage& disk, LogEditor& text,
+               DskLoad& load) {
+    const int side = t.side();
+    if (t.cylinder >= kMaxCylinders) {
+        load.beyondCylinders.add(sectorField(t.cylinder, side, t.record));
+        return;
+    }
+    SectorEntry* entry = appendSector(disk, side, t.cylinder);
+    if (entry == nullptr) {
+        load.beyondSlots.add(sectorField(t.cylinder, side, t.record));
+        return;
+    }
+    if (side == 1) {
+        disk.sideCount = 2;
+    }
+    load.highestCylinder = std::max<int>(load.highestCylinder, t.cylinder);
+    entry->cylinder = t.cylinder;
+    entry->head = static_cast<std::uint8_t>(side);
+    entry->record = t.record;
+    entry->sizeCode = t.sizeCode();
+    entry->singleDensity = (t.flags & kFlagMfm) != 0 ? 0 : 1;
+    load.lastField = sectorField(t.cylinder, side, t.record);
+    text.setField(load.lastField);
+    setSectorData(*entry, data);
+    const bool cutShort = data.size() < t.length();
+    setDataState(disk, side, t.cylinder, disk.track(side, t.cylinder).sectorCount - 1,
+                 dataStateOf({.cutShort = data.size() < std::min<std::size_t>(t.length(), kSectorDataBytes),
+                              .crcError = (t.flags & kFlagCrcError) != 0},
+                             entry->sizeCode));
+    const int code = (t.flags >> 5) & 3;
+    entry->status = entry->singleDensity == 1 ? kFmMarkBits[code] : kMfmMarkBits[code];
+    // A sector cut off by the end of the file is not good data.
+    if (cutShort) {
+        ++load.shortSectors;
+    }
+    if ((t.flags & kFlagCrcError) != 0 || cutShort) {
+        entry->status |= status::dataCrcError;
+        text.mark(" CRC");
+    }
+}
+
+// The entries of the block at `block` and their data; returns where the block's data ends.
+[[nodiscard]] std::size_t readBlock(const ByteReader& in, std::size_t block, DiskImage& disk, LogEditor& text,
+                                    DskLoad& load) {
+    if (!in.has(block, kBlockTableBytes)) {
+        load.tableCut = true;
+    }
+    std::size_t dataPos = block + kBlockTableBytes;
+    for (std::size_t e = 0; e < kEntriesPerBlock && in.has(block + 3 * e, 3); ++e) {
+        if (const auto entry = tableEntry(in, block + 3 * e)) {
+            keepEntry(*entry, in.bytes(dataPos, entry->length()), disk, text, load);
+            dataPos += entry->length();
+        }
+    }
+    return dataPos;
+}
+
+[[nodiscard]] std::vector<std::string> loadNotes(const DskLoad& load, const std::string& path) {
+    std::vector<std::string> notes;
+    if (load.tableCut) {
+        notes.push_back(path + " ends inside a sector table; the entries after the end are lost.");
+    }
+    if (load.shortSectors > 0) {
+        notes.push_back(path + " ends inside the data of " + std::to_string(load.shortSectors) +
+                        (load.shortSectors == 1 ? " sector" : " sectors") +
+                        "; what is missing reads as spaces, marked CRC.");
+    }
+    if (load.trailing > 0) {
+        notes.push_back(path + " has " + std::to_string(load.trailing) +
+                        " bytes after its last sector table that are not another table with its "
+                        "data; they are ignored.");
+    }
+    if (load.beyondCylinders.any()) {
+        notes.push_back(load.beyondCylinders.report("lie beyond cylinder 79"));
+    }
+    if (load.beyondSlots.any()) {
+        notes.push_back(load.beyondSlots.report("are beyond the 30th sector of their track"));
+    }
+    return notes;
 }
 
 void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogEditor& text,
@@ -74,104 +185,24 @@ void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogEditor& 
     disk.sideCount = 1;
     text.openField(sectorField(0, 0, 0), true);
 
-    SkippedSectors beyondCylinders;
-    SkippedSectors beyondSlots;
-    int shortSectors = 0;
-    int highestCylinder = -1;
-    std::string lastField = sectorField(0, 0, 0);
-    std::size_t block = 0;
-    bool tableCut = false;
-    std::size_t trailing = 0;
-    while (block < bytes.size()) {
+    DskLoad load;
+    for (std::size_t block = 0; block < bytes.size();) {
         if (block > 0 && !isWholeBlock(in, block)) {
-            trailing = bytes.size() - block;
+            load.trailing = bytes.size() - block;
             break;
         }
-        if (!in.has(block, kBlockTableBytes)) {
-            tableCut = true;
-        }
-        std::size_t dataPos = block + kBlockTableBytes;
-        for (std::size_t e = 0; e < kEntriesPerBlock && in.has(block + 3 * e, 3); ++e) {
-            const std::size_t at = block + 3 * e;
-            const std::uint8_t cylinder = in.u8(at);
-            if (cylinder == kFreeEntry) {
-                continue;
-            }
-            const std::uint8_t record = in.u8(at + 1);
-            const std::uint8_t flags = in.u8(at + 2);
-            const int side = (flags & kFlagSide) != 0 ? 1 : 0;
-            const std::uint8_t sizeCode = kSizeCodeOfBits[flags & 3];
-            const std::size_t length = std::size_t{128} << sizeCode;
-            const auto data = in.bytes(dataPos, length);
-            dataPos += length;
-
-            if (cylinder >= kMaxCylinders) {
-                beyondCylinders.add(sectorField(cylinder, side, record));
-                continue;
-            }
-            SectorEntry* entry = appendSector(disk, side, cylinder);
-            if (entry == nullptr) {
-                beyondSlots.add(sectorField(cylinder, side, record));
-                continue;
-            }
-            if (side == 1) {
-                disk.sideCount = 2;
-            }
-            highestCylinder = std::max<int>(highestCylinder, cylinder);
-            entry->cylinder = cylinder;
-            entry->head = static_cast<std::uint8_t>(side);
-            entry->record = record;
-            entry->sizeCode = sizeCode;
-            entry->singleDensity = (flags & kFlagMfm) != 0 ? 0 : 1;
-            lastField = sectorField(cylinder, side, record);
-            text.setField(lastField);
-            setSectorData(*entry, data);
-            setDataState(disk, side, cylinder, disk.track(side, cylinder).sectorCount - 1,
-                         dataStateOf({.cutShort = data.size() < std::min<std::size_t>(length, kSectorDataBytes),
-                                      .crcError = (flags & kFlagCrcError) != 0},
-                                     sizeCode));
-            const int code = (flags >> 5) & 3;
-            entry->status = entry->singleDensity == 1 ? kFmMarkBits[code] : kMfmMarkBits[code];
-            // A sector cut off by the end of the file is not good data.
-            if (data.size() < length) {
-                ++shortSectors;
-            }
-            if ((flags & kFlagCrcError) != 0 || data.size() < length) {
-                entry->status |= status::dataCrcError;
-                text.mark(" CRC");
-            }
-        }
-        block = dataPos;
+        block = readBlock(in, block, disk, text, load);
     }
 
-    std::vector<std::string> notes;
-    if (tableCut) {
-        notes.push_back(path + " ends inside a sector table; the entries after the end are lost.");
-    }
-    if (shortSectors > 0) {
-        notes.push_back(path + " ends inside the data of " + std::to_string(shortSectors) +
-                        (shortSectors == 1 ? " sector" : " sectors") +
-                        "; what is missing reads as spaces, marked CRC.");
-    }
-    if (trailing > 0) {
-        notes.push_back(path + " has " + std::to_string(trailing) +
-                        " bytes after its last sector table that are not another table with its "
-                        "data; they are ignored.");
-    }
-    if (beyondCylinders.any()) {
-        notes.push_back(beyondCylinders.report("lie beyond cylinder 79"));
-    }
-    if (beyondSlots.any()) {
-        notes.push_back(beyondSlots.report("are beyond the 30th sector of their track"));
-    }
-    if (highestCylinder < 0) {
+    std::vector<std::string> notes = loadNotes(load, path);
+    if (load.highestCylinder < 0) {
         abortEmptyLoad(text, disk, std::move(notes), path + " holds no sector entry that could be read.",
                        ReaderWording::WithFullStops);
         return;
     }
     // Every cylinder that holds a sector is inside the geometry, also past a track that holds
     // none (an unreadable track leaves no entries).
-    disk.trackCount = static_cast<std::uint8_t>(highestCylinder + 1);
+    disk.trackCount = static_cast<std::uint8_t>(load.highestCylinder + 1);
     if (disk.trackCount > 1) {
         disk.trackLength = disk.track(0, 0).sectorCount >= kLongTrackMinSectors ? kLongTrackLength
                                                                                : kShortTrackLength;
@@ -179,7 +210,7 @@ void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogEditor& 
     if (std::string note = outsideGeometryNote(disk); !note.empty()) {
         notes.push_back(std::move(note));
     }
-    addNotesAboveClosing(text, notes, lastField);
+    addNotesAboveClosing(text, notes, load.lastField);
     text.finish(" - DSK image loaded.");
 }
 

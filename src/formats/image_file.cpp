@@ -80,7 +80,10 @@ void TrackRecordLoader::stop(std::string note) {
 
 void TrackRecordLoader::finish(std::string_view closing) {
     const int sides = std::max<int>(disk_.sideCount, 1);
-    disk_.trackCount = static_cast<std::uint8_t>(std::min(tracksKept_ / sides, kMaxCylinders));
+    // Records fewer than the sides still make a cylinder: the sectors read are never dropped as
+    // an empty file.
+    const int cylinders = tracksKept_ > 0 ? std::max(tracksKept_ / sides, 1) : 0;
+    disk_.trackCount = static_cast<std::uint8_t>(std::min(cylinders, kMaxCylinders));
     std::vector<std::string> notes;
     if (!endNote_.empty()) {
         notes.push_back(endNote_);

@@ -34,6 +34,22 @@ bool QtFileDialogProvider::confirm(QWidget* owner, const QString& title, const Q
                                  QMessageBox::No) == QMessageBox::Yes;
 }
 
+SaveChoice QtFileDialogProvider::askToSave(QWidget* owner, const QString& title,
+                                           const QString& details) {
+    QMessageBox box(QMessageBox::Warning, title, QStringLiteral("The disk has not been saved."),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, owner);
+    box.setInformativeText(details);
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return SaveChoice::Save;
+    case QMessageBox::Discard:
+        return SaveChoice::Discard;
+    default:
+        return SaveChoice::Cancel;
+    }
+}
+
 FileDialogAnswer QtFileDialogProvider::choose(QWidget* owner, const FileDialogRequest& request) {
     QFileDialog dialog(owner, request.title,
                        request.folder.isEmpty() ? QDir::currentPath() : request.folder);

@@ -29,12 +29,18 @@ struct FileDialogAnswer {
     int filterIndex = 0;  // the filter selected when the dialog closed
 };
 
+// The answers to "The disk has not been saved."
+enum class SaveChoice { Save, Discard, Cancel };
+
 class FileDialogProvider {
 public:
     virtual ~FileDialogProvider() = default;
     virtual FileDialogAnswer choose(QWidget* owner, const FileDialogRequest& request) = 0;
     // A yes-or-no question; true for yes. The answer "no" is the safe one.
     virtual bool confirm(QWidget* owner, const QString& title, const QString& question) = 0;
+    // Before a disk that is in no file is replaced: save it, discard it, or cancel the command.
+    // `details` says where the disk came from. Cancel is the safe answer.
+    virtual SaveChoice askToSave(QWidget* owner, const QString& title, const QString& details) = 0;
 };
 
 // Qt's own file dialog. Open requires an existing file; Save asks before overwriting one.
@@ -42,6 +48,9 @@ class QtFileDialogProvider : public FileDialogProvider {
 public:
     FileDialogAnswer choose(QWidget* owner, const FileDialogRequest& request) override;
     bool confirm(QWidget* owner, const QString& title, const QString& question) override;
+    // The desktop's message box with Save, Discard and Cancel; Save is the default button and
+    // Escape cancels.
+    SaveChoice askToSave(QWidget* owner, const QString& title, const QString& details) override;
 };
 
 // The pattern as the dialog matches it on a file system that tells case: "*.DMK" also matches

@@ -148,6 +148,9 @@ void MainWindow::showDriveAvailability(const DriveAvailability& found) {
 }
 
 void MainWindow::load() {
+    if (!mayReplaceDisk()) {
+        return;
+    }
     const std::string path = chooseLoadPath(this, dialogs_, {loadPathBox(), savePathBox()});
     if (path.empty()) {
         return;
@@ -156,6 +159,7 @@ void MainWindow::load() {
         OperationScope operation(*log_);
         loadImageByType(path, *disks_.current, *log_);
     }
+    disks_.unsaved.loadRan();
     diskChanged();
 }
 
@@ -170,39 +174,81 @@ void MainWindow::mergeImages() {
         }
         outcome = runMergeCommand(path, *disks_.current, *disks_.mergeSource, *log_, *log_);
     }
+    disks_.unsaved.mergeRan(outcome);
     if (outcome == MergeCommandOutcome::Refused &&
         dialogs_.confirm(this, QStringLiteral("Merge Images"),
                          QStringLiteral("The two images look like two different disks: few of "
                                         "the sectors they both hold well are alike.\n\nMerge "
                                         "them all the same?"))) {
         OperationScope operation(*log_);
-        (void)sv::mergeImages(*disks_.current, *disks_.mergeSource, *log_, DifferentDisks::Merge);
+        disks_.unsaved.mergeRan(
+            sv::mergeImages(*disks_.current, *disks_.mergeSource, *log_, DifferentDisks::Merge)
+                .merged);
     }
     diskChanged();
 }
 
-void MainWindow::save() {
+void MainWindow::save() { (void)saveDisk(); }
+
+bool MainWindow::saveDisk() {
     {
         OperationScope operation(*log_);
         if (!hasDiskToSave(*disks_.current, *log_)) {
-            return;
+            return false;
         }
     }
     const std::string path = chooseSavePath(this, dialogs_, {loadPathBox(), savePathBox()});
     if (path.empty()) {
-        return;
+        return false;
     }
     OperationScope operation(*log_);
-    (void)saveImageByType(path, *disks_.current, *log_);
+    const SaveOutcome outcome = saveImageByType(path, *disks_.current, *log_);
+    disks_.unsaved.saveRan(outcome);
+    return outcome == SaveOutcome::Saved;
 }
 
 void MainWindow::read() {
+    if (!mayReplaceDisk()) {
+        return;
+    }
     {
         OperationScope operation(*log_);
         // Drive A whatever the drive list shows: only drive A is offered for reading.
         (void)runReadCommand("A:", *disks_.current, driver_, *log_);
     }
+    disks_.unsaved.readRan();
     diskChanged();
+}
+
+bool MainWindow::mayReplaceDisk() {
+    QString details;
+    switch (disks_.unsaved.work(*disks_.current)) {
+    case UnsavedWork::None:
+        return true;
+    case UnsavedWork::Merge:
+        details = QStringLiteral("The disk in memory was merged from two images and is in no file "
+                                 "yet. Do you want to save it?");
+        break;
+    case UnsavedWork::Read:
+        details = QStringLiteral("The disk in memory was read from a drive and is in no file yet. "
+                                 "Do you want to save it?");
+        break;
+    }
+    switch (dialogs_.askToSave(this, windowTitle(), details)) {
+    case SaveChoice::Save:
+        return saveDisk();
+    case SaveChoice::Discard:
+        return true;
+    case SaveChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
+void MainWindow::done(int result) {
+    if (mayReplaceDisk()) {
+        QDialog::done(result);
+    }
 }
 
 void MainWindow::openDiskDirectory() {

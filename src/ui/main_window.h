@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "app/unsaved_disk.h"
 #include "core/disk_image.h"
 #include "ui/disk_map.h"
 #include "ui/log_pane.h"
@@ -48,10 +49,12 @@ inline constexpr int progress = 1041;
 
 inline constexpr const char* kVersionText = "v1.0.15.252";
 
-// The two disks of a run: the one the commands work on and the source of a merge.
+// The two disks of a run: the one the commands work on and the source of a merge, and whether
+// the current one holds work that is in no file.
 struct Disks {
     std::unique_ptr<DiskImage> current = makeDiskImage();
     std::unique_ptr<DiskImage> mergeSource = makeDiskImage();
+    UnsavedDisk unsaved;
 };
 
 // The program's one window. Every command runs to its end inside its button's handler, with
@@ -77,6 +80,10 @@ public:
     // The physical-drive controls for what the start-up discovery found.
     void showDriveAvailability(const DriveAvailability& found);
 
+    // Exit and the close box end the window here. A disk that is in no file is offered for
+    // saving first, and Cancel keeps the window open.
+    void done(int result) override;
+
 protected:
     // Escape does not close the window (and lose the disk in memory); Exit and the close box do.
     void keyPressEvent(QKeyEvent* event) override;
@@ -86,7 +93,12 @@ private:
     void load();
     void mergeImages();
     void save();
+    // The Save command; true when the disk was written.
+    bool saveDisk();
     void read();
+    // Before a command replaces the disk: true when nothing would be lost, or the user saved the
+    // disk or chose to discard it; false when the user cancelled or the save did not succeed.
+    bool mayReplaceDisk();
     void openDiskDirectory();
     void openDiskMap();
     // The disk changed: an open map shows it anew.

@@ -320,11 +320,10 @@ TEST(CpmListing, UnusableParametersListNothing) {
     r.parameters = p;
     SectorReader reader(d.builder().disk());
     EntryTable table;
-    TextSink log;
-    listCpmDisk(r, reader, table, log);
+    listCpmDisk(r, reader, table);
     EXPECT_TRUE(table.entries().empty());
     r.parameters.reset();
-    listCpmDisk(r, reader, table, log);
+    listCpmDisk(r, reader, table);
     EXPECT_TRUE(table.entries().empty());
 }
 

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "formats/dsk.h"
+#include "formats/format_test_support.h"
 #include "merge/sector_merge.h"
 #include "mkdisk/fixture.h"
 #include "test_util.h"
@@ -13,22 +14,7 @@
 namespace sv {
 namespace {
 
-// Two cylinders of one side, records 1..4 on each, every byte `fill`.
-std::unique_ptr<DiskImage> smallDisk(std::uint8_t fill) {
-    auto disk = makeDiskImage();
-    disk->trackCount = 2;
-    disk->sideCount = 1;
-    for (int c = 0; c < 2; ++c) {
-        for (int r = 1; r <= 4; ++r) {
-            SectorEntry* e = appendSector(*disk, 0, c);
-            e->record = static_cast<std::uint8_t>(r);
-            e->cylinder = static_cast<std::uint8_t>(c);
-            e->status = 0x03;
-            e->data.fill(fill);
-        }
-    }
-    return disk;
-}
+using svtest::smallDisk;
 
 TEST(ImageCommands, UnknownLoadTypeEmptiesTheDiskAndSaysSo) {
     auto disk = makeDiskImage();

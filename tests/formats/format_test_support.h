@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -26,6 +27,30 @@ inline Loaded loadBytes(BytesLoader load, const std::vector<std::uint8_t>& bytes
     load(bytes, path, *out.disk, log);
     out.log = log.currentText();
     return out;
+}
+
+// Two cylinders of one side, records 1..4 on each: good sectors (status 0x03) of `sizeCode`,
+// every byte of sector (cylinder, record) being fillOf(cylinder, record).
+inline std::unique_ptr<sv::DiskImage> smallDisk(const std::function<std::uint8_t(int, int)>& fillOf,
+                                                std::uint8_t sizeCode = 0) {
+    auto disk = sv::makeDiskImage();
+    disk->trackCount = 2;
+    disk->sideCount = 1;
+    for (int c = 0; c < 2; ++c) {
+        for (int r = 1; r <= 4; ++r) {
+            sv::SectorEntry* e = sv::appendSector(*disk, 0, c);
+            e->cylinder = static_cast<std::uint8_t>(c);
+            e->record = static_cast<std::uint8_t>(r);
+            e->sizeCode = sizeCode;
+            e->status = 0x03;
+            e->data.fill(fillOf(c, r));
+        }
+    }
+    return disk;
+}
+
+inline std::unique_ptr<sv::DiskImage> smallDisk(std::uint8_t fill) {
+    return smallDisk([fill](int, int) { return fill; });
 }
 
 inline const sv::SectorEntry& sectorAt(const sv::DiskImage& disk, int side, int cylinder, int index) {

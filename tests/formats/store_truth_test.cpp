@@ -5,6 +5,7 @@
 #include "analysis/entry_table.h"
 #include "formats/dmk.h"
 #include "formats/dsk.h"
+#include "formats/imd.h"
 #include "formats/td0.h"
 #include "format_test_support.h"
 #include "merge/sector_merge.h"
@@ -39,19 +40,7 @@ TEST(StoreTruth, DmkIdWithoutDataMarkDoesNotTakeTheNextSectorsData) {
 
 // One sector per cylinder 0 slot, with IDs a DSK table cannot place.
 std::unique_ptr<DiskImage> oddIdsDisk() {
-    auto disk = makeDiskImage();
-    disk->trackCount = 2;
-    disk->sideCount = 1;
-    for (int c = 0; c < 2; ++c) {
-        for (int r = 1; r <= 4; ++r) {
-            SectorEntry* e = appendSector(*disk, 0, c);
-            e->cylinder = static_cast<std::uint8_t>(c);
-            e->record = static_cast<std::uint8_t>(r);
-            e->sizeCode = 1;
-            e->status = 0x03;
-            e->data.fill(static_cast<std::uint8_t>(16 * c + r));
-        }
-    }
+    auto disk = svtest::smallDisk([](int c, int r) { return static_cast<std::uint8_t>(16 * c + r); }, 1);
     disk->track(0, 0).sectors[1].cylinder = 0xFF;  // once read back as a free entry
     disk->track(0, 0).sectors[2].cylinder = 80;
     disk->track(0, 1).sectors[0].head = 1;
@@ -116,6 +105,30 @@ TEST(StoreTruth, Td0SidesBeyondTheRecordsAreKeptSavedAndNamed) {
     TextSink log;
     mergeImages(*target, *loaded.disk, log);
     EXPECT_EQ(target->track(0, 9).sectors[3].status, 0x03);
+}
+
+// Fewer track records than sides once gave no cylinder at all, and the sectors read were dropped
+// as an empty file: an IMD save of a two-sided disk with one track that holds sectors did that.
+TEST(StoreTruth, OneRecordOfATwoSidedFileIsStillACylinder) {
+    svtest::TempDir dir;
+    auto bytes = mkdisk::writeTd0(mkdisk::model2Disk(1, 1));
+    bytes[9] = 2;
+    const auto loaded = svtest::loadBytes(loadTd0Bytes, bytes, "t.td0");
+    EXPECT_EQ(loaded.disk->trackCount, 1) << loaded.log;
+    EXPECT_EQ(loaded.disk->track(0, 0).sectorCount, 26);
+
+    auto sideOneOnly = makeDiskImage();
+    sideOneOnly->sideCount = 2;
+    sideOneOnly->trackCount = 1;
+    for (int k = 0; k < 26; ++k) {
+        SectorEntry* entry = appendSector(*sideOneOnly, 1, 0);
+        *entry = loaded.disk->track(0, 0).sectors[k];
+        entry->head = 1;
+    }
+    const auto again = svtest::expectDifferentialRoundTrip(
+        *sideOneOnly, {".imd", saveImdImage, loadImdImage, imdSavePreflight}, dir.file("t.imd"));
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(again->track(1, 0).sectorCount, 26);
 }
 
 TEST(StoreTruth, Td0NotCapturedSectorIsNotGoodDataAndNeverReplacesRead) {

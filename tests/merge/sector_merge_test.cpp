@@ -6,10 +6,13 @@
 
 #include "formats/dsk.h"
 #include "mkdisk/fixture.h"
+#include "formats/format_test_support.h"
 #include "test_util.h"
 
 namespace sv {
 namespace {
+
+using svtest::smallDisk;
 
 SectorEntry sector(std::uint8_t record, std::uint8_t status, std::uint8_t fill = 0) {
     SectorEntry e{};
@@ -17,21 +20,6 @@ SectorEntry sector(std::uint8_t record, std::uint8_t status, std::uint8_t fill =
     e.status = status;
     e.data.fill(fill);
     return e;
-}
-
-// Two cylinders, one side, records 1..4 on each track.
-std::unique_ptr<DiskImage> smallDisk(std::uint8_t fill) {
-    auto disk = makeDiskImage();
-    disk->trackCount = 2;
-    disk->sideCount = 1;
-    for (int c = 0; c < 2; ++c) {
-        for (int r = 1; r <= 4; ++r) {
-            SectorEntry* e = appendSector(*disk, 0, c);
-            *e = sector(static_cast<std::uint8_t>(r), 0x03, fill);
-            e->cylinder = static_cast<std::uint8_t>(c);
-        }
-    }
-    return disk;
 }
 
 TEST(MergeDecision, EveryRowOfTheTable) {

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "mkdisk/fixture.h"
@@ -117,6 +119,47 @@ private slots:
         QCOMPARE(files, QStringList({"a.dmk", "b.DMK", "c.Dmk"}));
         QCOMPARE(answer.path, QString::fromStdString(dir.file("c.Dmk")));
         QCOMPARE(answer.filterIndex, 6);  // "All Files", chosen last
+    }
+
+    // The desktop's own question: its wording and buttons, and each button's answer (Escape
+    // cancels).
+    void qtsUnsavedDiskQuestionAnswersWithTheButtonPressed() {
+        QtFileDialogProvider provider;
+        QStringList seen;
+        const auto answerWith = [&](const std::function<void(QMessageBox&)>& press) {
+            QTimer poll;
+            int tries = 0;
+            QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (box == nullptr) {
+                    if (++tries > 400) {
+                        poll.stop();  // never hang the suite; the comparisons below fail
+                    }
+                    return;
+                }
+                poll.stop();
+                seen << box->text() + QLatin1Char('|') + box->informativeText() +
+                            QLatin1Char('|') + QString::number(box->standardButtons()) +
+                            QLatin1Char('|') + QString::number(box->defaultButton() ==
+                                                               box->button(QMessageBox::Save));
+                press(*box);
+            });
+            poll.start(20);
+            return provider.askToSave(nullptr, QStringLiteral("Sectorvane"),
+                                      QStringLiteral("Merged."));
+        };
+        const auto click = [](QMessageBox::StandardButton which) {
+            return [which](QMessageBox& box) { box.button(which)->click(); };
+        };
+        QCOMPARE(answerWith(click(QMessageBox::Save)), SaveChoice::Save);
+        QCOMPARE(answerWith(click(QMessageBox::Discard)), SaveChoice::Discard);
+        QCOMPARE(answerWith(click(QMessageBox::Cancel)), SaveChoice::Cancel);
+        QCOMPARE(answerWith([](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); }),
+                 SaveChoice::Cancel);
+        QCOMPARE(seen.size(), 4);
+        QCOMPARE(seen.front(),
+                 QStringLiteral("The disk has not been saved.|Merged.|%1|1")
+                     .arg(int(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel)));
     }
 
     void theLoadDialogStartsFromTheLoadBox() {
@@ -312,10 +355,12 @@ private slots:
     void saveOfADiskWithOneTrackWritesItAndOfNoDiskSaysSo() {
         svtest::TempDir dir;
         svtest::WindowRig rig;
+        control<QLineEdit>(rig.window, mainId::savePathBox)->setText(QStringLiteral("kept.DMK"));
         click(rig.window, mainId::save);
         QVERIFY(rig.dialogs.requests.empty());
         QCOMPARE(rig.window.log().currentText(),
                  std::string("Nothing to save: no disk is loaded."));
+        QCOMPARE(text(rig.window, mainId::savePathBox), QStringLiteral("kept.DMK"));
 
         const auto disk = svtest::toDiskImage(mkdisk::model2Disk(1));
         *rig.disks.current = *disk;

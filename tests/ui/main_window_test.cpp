@@ -6,9 +6,13 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <filesystem>
+
 #include "core/text.h"
 #include "drives/drive_discovery.h"
 #include "mkdisk/fixture.h"
+#include "mkdisk/samples.h"
+#include "test_util.h"
 #include "ui/dialog_units.h"
 #include "ui/main_window.h"
 #include "ui/ui_tests.h"
@@ -16,6 +20,10 @@
 using namespace sv::ui;
 
 namespace {
+
+void click(QWidget& window, int id) {
+    QTest::mouseClick(svtest::control<QPushButton>(window, id), Qt::LeftButton);
+}
 
 struct Placed {
     int id;
@@ -181,6 +189,94 @@ private slots:
         QTest::mouseClick(findControl<QPushButton>(window, mainId::exit), Qt::LeftButton);
         QVERIFY(!window.isVisible());
         QCOMPARE(window.result(), 0);
+    }
+
+    // A disk read from a drive is in no file: Load, Read, Exit and the close box ask first.
+    // Cancel keeps everything as it was; Discard runs the command as if nothing had been asked.
+    void aReadDiskIsOfferedForSavingBeforeItIsReplaced() {
+        svtest::TempDir dir;
+        const std::string garbage = dir.file("garbage.dmk");
+        mkdisk::writeFile(garbage, std::vector<std::uint8_t>(100, 0xE5));
+        svtest::WindowRig rig({}, svtest::toDiskImage(mkdisk::model2Disk(1)));
+        MainWindow& window = rig.window;
+        std::vector<QString>& asked = rig.dialogs.saveQuestions;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        click(window, mainId::read);
+        QCOMPARE(rig.disks.current->trackCount, 77);
+        QVERIFY(asked.empty());
+
+        window.log().show("before");
+        click(window, mainId::load);
+        click(window, mainId::read);
+        click(window, mainId::exit);
+        window.close();
+        QCOMPARE(asked.size(), std::size_t{4});
+        QVERIFY2(asked.back().contains(QStringLiteral("read from a drive")),
+                 qPrintable(asked.back()));
+        QVERIFY(rig.dialogs.requests.empty());
+        QCOMPARE(window.log().currentText(), std::string("before"));
+        QVERIFY(window.isVisible());
+
+        rig.dialogs.saveChoice = SaveChoice::Discard;
+        click(window, mainId::read);
+        QVERIFY(window.log().currentText().ends_with("- Physical disk loaded."));
+        window.close();
+        QVERIFY(!window.isVisible());
+        QCOMPARE(asked.size(), std::size_t{6});
+
+        // A load that fails after Discard leaves no disk, as it always did; then nothing is asked.
+        window.show();
+        rig.dialogs.answer(QString::fromStdString(garbage));
+        click(window, mainId::load);
+        QCOMPARE(asked.size(), std::size_t{7});
+        QCOMPARE(rig.dialogs.requests.size(), std::size_t{1});
+        QVERIFY(sv::isEmpty(*rig.disks.current));
+        click(window, mainId::exit);
+        QCOMPARE(asked.size(), std::size_t{7});
+        QVERIFY(!window.isVisible());
+    }
+
+    // A disk loaded from a file is not asked about; a merged one is until a save succeeds, and
+    // Save in the question goes on only when the save did.
+    void aMergedDiskIsAskedAboutUntilItIsSaved() {
+        svtest::TempDir dir;
+        const std::string disk = dir.file("disk.dmk");
+        mkdisk::writeFile(disk, mkdisk::writeDmk(mkdisk::damagedModel2Disk()));
+        svtest::WindowRig rig;
+        MainWindow& window = rig.window;
+        std::vector<QString>& asked = rig.dialogs.saveQuestions;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        for (int load = 0; load < 2; ++load) {
+            rig.dialogs.answer(QString::fromStdString(disk));
+            click(window, mainId::load);
+        }
+        QCOMPARE(rig.disks.current->trackCount, 77);
+        rig.dialogs.answer(QString::fromStdString(disk));
+        click(window, mainId::mergeImages);
+        QVERIFY(window.log().currentText().ends_with(" - Disk Images merged."));
+        QVERIFY(asked.empty());
+
+        rig.dialogs.saveChoice = SaveChoice::Save;
+        rig.dialogs.answer(QString::fromStdString(dir.file("absent/merged.DMK")));
+        click(window, mainId::exit);
+        QVERIFY(window.isVisible());
+        QVERIFY(asked.back().contains(QStringLiteral("merged from two images")));
+        click(window, mainId::exit);  // the save dialog cancelled
+        QVERIFY(window.isVisible());
+        QCOMPARE(asked.size(), std::size_t{2});
+
+        const std::string saved = dir.file("merged.DMK");
+        rig.dialogs.answer(QString::fromStdString(saved));
+        click(window, mainId::exit);
+        QCOMPARE(asked.size(), std::size_t{3});
+        QVERIFY(std::filesystem::exists(saved));
+        QVERIFY(!window.isVisible());
+        window.show();
+        click(window, mainId::exit);
+        QCOMPARE(asked.size(), std::size_t{3});
+        QVERIFY(!window.isVisible());
     }
 
     void neitherEscapeNorReturnInAPathBoxClosesTheWindow() {

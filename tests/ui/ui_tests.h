@@ -60,11 +60,20 @@ public:
         questions.push_back(question);
         return confirmAnswer;
     }
+    sv::ui::SaveChoice askToSave(QWidget* owner, const QString& title,
+                                 const QString& details) override {
+        (void)owner;
+        (void)title;
+        saveQuestions.push_back(details);
+        return saveChoice;
+    }
 
     std::deque<sv::ui::FileDialogAnswer> answers;
     std::vector<sv::ui::FileDialogRequest> requests;
     bool confirmAnswer = false;
     std::vector<QString> questions;
+    sv::ui::SaveChoice saveChoice = sv::ui::SaveChoice::Cancel;
+    std::vector<QString> saveQuestions;
 };
 
 // The generator's disk model copied slot by slot into a store, for the simulated drive.

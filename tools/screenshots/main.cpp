@@ -33,6 +33,9 @@ public:
         return {std::exchange(path_, QString()), 0};
     }
     bool confirm(QWidget*, const QString&, const QString&) override { return false; }
+    sv::ui::SaveChoice askToSave(QWidget*, const QString&, const QString&) override {
+        return sv::ui::SaveChoice::Discard;
+    }
 
 private:
     QString path_;
