@@ -1,20 +1,22 @@
 #include "analysis_input.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace svfuzz {
 
-void layAnalysisInput(std::span<const std::uint8_t> input, sv::DiskImage& disk) {
-    sv::clear(disk);
-    const int sides = !input.empty() && (input[0] & 1) != 0 ? 2 : 1;
-    disk.trackCount = kAnalysisCylinders;
-    disk.sideCount = static_cast<std::uint8_t>(sides);
-    disk.trackLength = 10560;
-    disk.formatFlags = sides == 1 ? 0x10 : 0;
+namespace {
+
+std::unique_ptr<sv::DiskImage> baseDisk(int sides) {
+    auto disk = sv::makeDiskImage();
+    disk->trackCount = kAnalysisCylinders;
+    disk->sideCount = static_cast<std::uint8_t>(sides);
+    disk->trackLength = 10560;
+    disk->formatFlags = sides == 1 ? 0x10 : 0;
     for (int c = 0; c < kAnalysisCylinders; ++c) {
         for (int s = 0; s < sides; ++s) {
             for (int r = 1; r <= sv::kMaxSectorsPerTrack; ++r) {
-                sv::SectorEntry* e = sv::appendSector(disk, s, c);
+                sv::SectorEntry* e = sv::appendSector(*disk, s, c);
                 const bool fm = c == 0 && s == 0;
                 e->cylinder = static_cast<std::uint8_t>(c);
                 e->head = static_cast<std::uint8_t>(s);
@@ -26,17 +28,41 @@ void layAnalysisInput(std::span<const std::uint8_t> input, sv::DiskImage& disk) 
             }
         }
     }
+    return disk;
+}
+
+struct Quarter {
+    sv::DiskImage* disk;
+    int side;
+    int cylinder;
+    int slot;
+    std::size_t quarter;
+};
+
+}  // namespace
+
+const sv::DiskImage& layAnalysisInput(std::span<const std::uint8_t> input) {
+    static const std::unique_ptr<sv::DiskImage> bases[2] = {baseDisk(1), baseDisk(2)};
+    static std::vector<Quarter> written;
+    const auto quarterOf = [](const Quarter& q) {
+        auto& data = q.disk->track(q.side, q.cylinder).sectors[static_cast<std::size_t>(q.slot)].data;
+        return data.begin() + static_cast<std::ptrdiff_t>(q.quarter * kChunkData);
+    };
+    for (const Quarter& q : written) {
+        std::fill_n(quarterOf(q), kChunkData, std::uint8_t{0xE5});
+    }
+    written.clear();
+    const int sides = !input.empty() && (input[0] & 1) != 0 ? 2 : 1;
+    sv::DiskImage& disk = *bases[sides - 1];
     for (std::size_t at = 1; at + kChunkHeader <= input.size(); at += kChunkHeader + kChunkData) {
-        const int c = input[at] % kAnalysisCylinders;
-        const int s = (input[at + 1] & 1) % sides;
-        const std::size_t quarter = (input[at + 1] >> 1) & 3;
-        const int slot = input[at + 2] % sv::kMaxSectorsPerTrack;
+        const Quarter q{&disk, (input[at + 1] & 1) % sides, input[at] % kAnalysisCylinders,
+                        input[at + 2] % sv::kMaxSectorsPerTrack, std::size_t{(input[at + 1] >> 1) & 3u}};
         const auto bytes = input.subspan(at + kChunkHeader,
                                          std::min(kChunkData, input.size() - at - kChunkHeader));
-        auto& data = disk.track(s, c).sectors[static_cast<std::size_t>(slot)].data;
-        std::copy(bytes.begin(), bytes.end(),
-                  data.begin() + static_cast<std::ptrdiff_t>(quarter * kChunkData));
+        std::copy(bytes.begin(), bytes.end(), quarterOf(q));
+        written.push_back(q);
     }
+    return disk;
 }
 
 std::vector<std::uint8_t> analysisInputOf(const sv::DiskImage& disk) {

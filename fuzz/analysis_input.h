@@ -17,7 +17,10 @@ inline constexpr int kAnalysisCylinders = 77;
 inline constexpr std::size_t kChunkHeader = 3;
 inline constexpr std::size_t kChunkData = 256;
 
-void layAnalysisInput(std::span<const std::uint8_t> input, sv::DiskImage& disk);
+// The disk the analysis reads: one of two base disks (one side, two sides) laid once with every
+// sector 0xE5, with the input's quarters written on it. The quarters the previous call wrote go
+// back to 0xE5 first, so a call costs what its input holds, never the whole disk.
+[[nodiscard]] const sv::DiskImage& layAnalysisInput(std::span<const std::uint8_t> input);
 
 // The input that lays the disk's sectors out again (quarters of nothing but 0xE5 or spaces are
 // left out).

@@ -5,8 +5,7 @@
 #include "fuzz_support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    sv::DiskImage& disk = svfuzz::sharedDisk();
-    svfuzz::layAnalysisInput(svfuzz::input(data, size), disk);
+    const sv::DiskImage& disk = svfuzz::layAnalysisInput(svfuzz::input(data, size));
     svfuzz::NullLog log;
     (void)sv::analyseDisk(disk, log);
     return 0;

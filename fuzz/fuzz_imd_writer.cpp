@@ -5,6 +5,7 @@
 
 #include "formats/imd.h"
 #include "fuzz_support.h"
+#include "imd_mutator.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     sv::DiskImage& disk = svfuzz::sharedDisk();
@@ -48,4 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     return 0;
+}
+
+extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data, std::size_t size, std::size_t maxSize,
+                                               unsigned int seed) {
+    return svfuzz::imd::mutate(data, size, maxSize, seed);
 }

@@ -6,7 +6,9 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     constexpr std::size_t kLimit = 1 << 18;
     const sv::Expansion out = sv::expandLzhuf(svfuzz::input(data, size), kLimit);
-    if (out.bytes.size() > kLimit + 60) {
+    // Every symbol takes at least one bit of the input and gives at most 60 bytes: bits read past
+    // the end must not keep the decoder going.
+    if (out.bytes.size() > kLimit + 60 || out.bytes.size() > (size * 8 + 1) * 60) {
         __builtin_trap();
     }
     return 0;

@@ -8,11 +8,11 @@
 namespace sv {
 
 int SectorReader::cylinderCount() const {
-    return std::min<int>(heldGeometry(disk_).cylinders, kMaxCylinders);
+    return std::min<int>(held_.cylinders, kMaxCylinders);
 }
 
 int SectorReader::sideCount() const {
-    return std::clamp<int>(heldGeometry(disk_).sides, 1, kMaxSides);
+    return std::clamp<int>(held_.sides, 1, kMaxSides);
 }
 
 bool EntryTable::append(std::vector<std::uint8_t>& content, std::span<const std::uint8_t> bytes) {

@@ -22,7 +22,8 @@ namespace sv {
 // the last read are.
 class SectorReader {
 public:
-    explicit SectorReader(const DiskImage& disk) : disk_(disk) { buffer_.fill(0); }
+    // The disk must not change while the reader reads it: its held geometry is taken once.
+    explicit SectorReader(const DiskImage& disk) : disk_(disk), held_(heldGeometry(disk)) { buffer_.fill(0); }
 
     const SectorData& read(int cylinder, int side, int record) {
         lastState_ = gatherSector(cylinder, side, record, disk_, buffer_);
@@ -38,6 +39,7 @@ public:
 
 private:
     const DiskImage& disk_;
+    HeldGeometry held_;
     SectorData buffer_;
     DataState lastState_ = DataState::Good;
 };

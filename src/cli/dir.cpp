@@ -1,7 +1,6 @@
 // dir IMAGE: the analysis of a Model II disk, as text or (--json) as one JSON object, a stable
 // interface described in the README.
 #include <cstdio>
-
 #include <nlohmann/json.hpp>
 
 #include "analysis/host_export.h"
@@ -80,20 +79,16 @@ nlohmann::ordered_json analysisJson(const AnalysedImage& image) {
 
 void addDirCommand(CLI::App& app, int& exitCode) {
     auto* cmd = app.add_subcommand("dir", "Recognise a Model II disk's system and list its files");
-    auto image = std::make_shared<std::string>();
-    auto json = std::make_shared<bool>(false);
-    auto flags = std::make_shared<LoadFlags>();
-    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK, HFE, SCP or IMG)")->required();
-    addLoadOptions(*cmd, *flags);
-    cmd->add_flag("--json", *json, "Print one JSON object (a stable interface)");
-    cmd->callback([image, json, flags, &exitCode] {
+    const auto args = addImageArguments(*cmd, true);
+    cmd->callback([args, &exitCode] {
         auto disk = makeDiskImage();
-        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk, *flags, *json);
+        const std::optional<AnalysedImage> analysed =
+            analyseImage(args->image, *disk, args->load, args->json);
         if (!analysed) {
             exitCode = kExitFailed;
             return;
         }
-        if (*json) {
+        if (args->json) {
             std::puts(analysisJson(*analysed).dump(-1, ' ', false).c_str());
         } else {
             std::string text = analysed->analysis.diskInfo;

@@ -1,13 +1,12 @@
 // dump IMAGE: the loaded disk and the load's log as one JSON object (a stable interface, see
 // the README).
 #include <cstdio>
-
 #include <nlohmann/json.hpp>
 
+#include "app/image_commands.h"
 #include "cli/cli_log.h"
 #include "cli/commands.h"
 #include "cli/load.h"
-#include "app/image_commands.h"
 #include "core/text.h"
 
 namespace sv::cli {
@@ -38,12 +37,9 @@ nlohmann::ordered_json diskJson(const DiskImage& disk) {
             tracks.push_back({{"side", s}, {"cylinder", c}, {"sectors", std::move(sectors)}});
         }
     }
-    return {{"writeProtect", disk.writeProtect},
-            {"trackCount", disk.trackCount},
-            {"sideCount", disk.sideCount},
-            {"trackLength", disk.trackLength},
-            {"formatFlags", disk.formatFlags},
-            {"sourcePath", sourcePathTrimmed(disk)},
+    return {{"writeProtect", disk.writeProtect}, {"trackCount", disk.trackCount},
+            {"sideCount", disk.sideCount},       {"trackLength", disk.trackLength},
+            {"formatFlags", disk.formatFlags},   {"sourcePath", sourcePathTrimmed(disk)},
             {"tracks", std::move(tracks)}};
 }
 
@@ -51,17 +47,14 @@ nlohmann::ordered_json diskJson(const DiskImage& disk) {
 
 void addDumpCommand(CLI::App& app, int& exitCode) {
     auto* cmd = app.add_subcommand("dump", "Load an image and print the disk and the log as JSON");
-    auto image = std::make_shared<std::string>();
-    auto flags = std::make_shared<LoadFlags>();
-    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK, HFE, SCP or IMG)")->required();
-    addLoadOptions(*cmd, *flags);
-    cmd->callback([image, flags, &exitCode] {
+    const auto args = addImageArguments(*cmd, false);
+    cmd->callback([args, &exitCode] {
         auto disk = makeDiskImage();
         CliLog log;
-        const bool loaded = loadImageAs(*image, *flags, *disk, log);
+        const bool loaded = loadImageAs(args->image, args->load, *disk, log);
         nlohmann::ordered_json out{{"log", log.currentText()}, {"disk", diskJson(*disk)}};
         if (!loaded) {
-            out["error"] = notLoaded(*image);
+            out["error"] = notLoaded(args->image);
         }
         std::puts(out.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
         exitCode = loaded ? kExitOk : kExitFailed;

@@ -1,12 +1,11 @@
 // info IMAGE: the disk's health at a glance; --json prints one JSON object, a stable interface
 // described in the README.
 #include <cstdio>
-
 #include <nlohmann/json.hpp>
 
+#include "analysis/host_export.h"
 #include "cli/analysis_output.h"
 #include "cli/commands.h"
-#include "analysis/host_export.h"
 #include "cli/load.h"
 #include "survey/disk_survey.h"
 
@@ -36,12 +35,12 @@ std::string countsText(const HealthCounts& c) {
 }
 
 std::string infoText(const DiskSurvey& survey, const DiskAnalysis& analysis) {
-    std::string text = "Geometry: " + plural(survey.trackCount, " cylinder", " cylinders") +
-                       ", " + plural(survey.sideCount, " side", " sides") + ", track length " +
+    std::string text = "Geometry: " + plural(survey.trackCount, " cylinder", " cylinders") + ", " +
+                       plural(survey.sideCount, " side", " sides") + ", track length " +
                        std::to_string(survey.trackLength);
     if (survey.cylinders != survey.trackCount || survey.sides != survey.sideCount) {
-        text += " (sectors held on " + plural(survey.cylinders, " cylinder", " cylinders") +
-                ", " + plural(survey.sides, " side", " sides") + ")";
+        text += " (sectors held on " + plural(survey.cylinders, " cylinder", " cylinders") + ", " +
+                plural(survey.sides, " side", " sides") + ")";
     }
     text += "\n";
     for (const LayoutRun& run : survey.layout) {
@@ -53,8 +52,8 @@ std::string infoText(const DiskSurvey& survey, const DiskAnalysis& analysis) {
         if (track.missingRecords.empty()) {
             continue;
         }
-        std::string line = "  T" + zeroPadded(track.cylinder, 3) + " H" +
-                           std::to_string(track.side) + ":";
+        std::string line =
+            "  T" + zeroPadded(track.cylinder, 3) + " H" + std::to_string(track.side) + ":";
         for (const int record : track.missingRecords) {
             line += " " + std::to_string(record);
         }
@@ -90,9 +89,10 @@ nlohmann::ordered_json infoJson(const DiskSurvey& survey, const DiskAnalysis& an
     }
     out["layout"] = std::move(layout);
     const HealthCounts& c = survey.counts;
-    out["counts"] = {{"sectors", c.sectors()}, {"good", c.good},       {"dataCrcError", c.dataCrcError},
-                     {"badId", c.badId},       {"deleted", c.deleted}, {"noData", c.noData},
-                     {"missing", c.missing}};
+    out["counts"] = {
+        {"sectors", c.sectors()}, {"good", c.good},       {"dataCrcError", c.dataCrcError},
+        {"badId", c.badId},       {"deleted", c.deleted}, {"noData", c.noData},
+        {"missing", c.missing}};
     nlohmann::ordered_json missing = nlohmann::ordered_json::array();
     for (const TrackSurvey& track : survey.tracks) {
         if (!track.missingRecords.empty()) {
@@ -104,8 +104,9 @@ nlohmann::ordered_json infoJson(const DiskSurvey& survey, const DiskAnalysis& an
     out["missing"] = std::move(missing);
     nlohmann::ordered_json system;
     const Recognition& r = analysis.recognition;
-    system["osCode"] = r.recognised() ? nlohmann::ordered_json(std::string(1, static_cast<char>(r.osCode)))
-                                      : nlohmann::ordered_json(nullptr);
+    system["osCode"] = r.recognised()
+                           ? nlohmann::ordered_json(std::string(1, static_cast<char>(r.osCode)))
+                           : nlohmann::ordered_json(nullptr);
     system["name"] = latin1ToUtf8(systemName(analysis));
     system["files"] = analysis.entries.size();
     out["system"] = std::move(system);
@@ -113,7 +114,8 @@ nlohmann::ordered_json infoJson(const DiskSurvey& survey, const DiskAnalysis& an
     for (const std::size_t i : analysis.listOrder) {
         const AnalysedEntry& e = analysis.entries[i];
         if (e.sectors.isDamaged()) {
-            damaged.push_back({{"name", latin1ToUtf8(e.name)}, {"summary", damageSummary(e.sectors)}});
+            damaged.push_back(
+                {{"name", latin1ToUtf8(e.name)}, {"summary", damageSummary(e.sectors)}});
         }
     }
     out["damagedFiles"] = std::move(damaged);
@@ -125,21 +127,17 @@ nlohmann::ordered_json infoJson(const DiskSurvey& survey, const DiskAnalysis& an
 void addInfoCommand(CLI::App& app, int& exitCode) {
     auto* cmd = app.add_subcommand(
         "info", "Geometry, track layout, sectors by state, missing records and the system");
-    auto image = std::make_shared<std::string>();
-    auto json = std::make_shared<bool>(false);
-    auto flags = std::make_shared<LoadFlags>();
-    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK or IMG)")->required();
-    addLoadOptions(*cmd, *flags);
-    cmd->add_flag("--json", *json, "Print one JSON object (a stable interface)");
-    cmd->callback([image, flags, json, &exitCode] {
+    const auto args = addImageArguments(*cmd, true);
+    cmd->callback([args, &exitCode] {
         auto disk = makeDiskImage();
-        const std::optional<AnalysedImage> analysed = analyseImage(*image, *disk, *flags, *json);
+        const std::optional<AnalysedImage> analysed =
+            analyseImage(args->image, *disk, args->load, args->json);
         if (!analysed) {
             exitCode = kExitFailed;
             return;
         }
         const DiskSurvey survey = surveyDisk(*disk);
-        if (*json) {
+        if (args->json) {
             std::puts(infoJson(survey, analysed->analysis).dump(-1, ' ', false).c_str());
         } else {
             std::puts(terminalText(infoText(survey, analysed->analysis)).c_str());

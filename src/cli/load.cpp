@@ -1,7 +1,6 @@
 #include "cli/load.h"
 
 #include <cstdio>
-
 #include <nlohmann/json.hpp>
 
 #include "app/image_commands.h"
@@ -20,6 +19,17 @@ bool isSavableType(const std::string& out) {
         return false;
     }
     return true;
+}
+
+std::shared_ptr<ImageArguments> addImageArguments(CLI::App& cmd, bool withJson) {
+    auto args = std::make_shared<ImageArguments>();
+    cmd.add_option("IMAGE", args->image, "Image file (DMK, IMD, TD0, DSK, HFE, SCP or IMG)")
+        ->required();
+    addLoadOptions(cmd, args->load);
+    if (withJson) {
+        cmd.add_flag("--json", args->json, "Print one JSON object (a stable interface)");
+    }
+    return args;
 }
 
 void addLoadOptions(CLI::App& cmd, LoadFlags& flags) {

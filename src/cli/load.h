@@ -2,13 +2,13 @@
 
 // What the subcommands that load and save images share.
 
+#include <CLI/CLI.hpp>
+#include <memory>
 #include <string>
 
 #include "cli/cli_log.h"
 #include "core/disk_image.h"
 #include "core/operation_log.h"
-
-#include <CLI/CLI.hpp>
 
 namespace sv::cli {
 
@@ -24,6 +24,15 @@ struct LoadFlags {
 // False after a message on stderr naming the types that can be saved, when the extension of
 // `out` names no writer. Checked before anything is loaded.
 [[nodiscard]] bool isSavableType(const std::string& out);
+
+// What a subcommand that reads one image takes: IMAGE, the load options and, where it prints
+// JSON, --json. Shared, since the subcommand's callback outlives the parse.
+struct ImageArguments {
+    std::string image;
+    LoadFlags load;
+    bool json = false;
+};
+[[nodiscard]] std::shared_ptr<ImageArguments> addImageArguments(CLI::App& cmd, bool withJson);
 
 // --geometry (a text that is no layout is a usage error) and --side-log.
 void addLoadOptions(CLI::App& cmd, LoadFlags& flags);

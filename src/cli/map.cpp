@@ -1,10 +1,9 @@
 // map IMAGE: one row per track side, one character per sector in the order found; --json prints
 // one JSON object, a stable interface described in the README.
-#include <cstdio>
-#include <cstdlib>
-
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 #include "cli/cli_log.h"
@@ -21,12 +20,18 @@ constexpr std::array kHealths{SectorHealth::Good, SectorHealth::DataCrcError, Se
 
 const char* colourOf(char symbol) {
     switch (symbol) {
-    case '.': return "\x1b[32m";
-    case 'C': return "\x1b[1;31m";
-    case 'B': return "\x1b[1;35m";
-    case 'D': return "\x1b[36m";
-    case 'N': return "\x1b[1;33m";
-    default: return "\x1b[2m";
+        case '.':
+            return "\x1b[32m";
+        case 'C':
+            return "\x1b[1;31m";
+        case 'B':
+            return "\x1b[1;35m";
+        case 'D':
+            return "\x1b[36m";
+        case 'N':
+            return "\x1b[1;33m";
+        default:
+            return "\x1b[2m";
     }
 }
 
@@ -91,22 +96,17 @@ nlohmann::ordered_json mapJson(const DiskSurvey& survey) {
 void addMapCommand(CLI::App& app, int& exitCode) {
     auto* cmd = app.add_subcommand(
         "map", "One row per track side, one character per sector: where the damage lies");
-    auto image = std::make_shared<std::string>();
-    auto json = std::make_shared<bool>(false);
-    auto flags = std::make_shared<LoadFlags>();
-    cmd->add_option("IMAGE", *image, "Image file (DMK, IMD, TD0, DSK or IMG)")->required();
-    addLoadOptions(*cmd, *flags);
-    cmd->add_flag("--json", *json, "Print one JSON object (a stable interface)");
-    cmd->callback([image, flags, json, &exitCode] {
+    const auto args = addImageArguments(*cmd, true);
+    cmd->callback([args, &exitCode] {
         auto disk = makeDiskImage();
         CliLog log;
-        if (!loadImageAs(*image, *flags, *disk, log)) {
-            reportFailure(notLoaded(*image), log.currentText(), *json);
+        if (!loadImageAs(args->image, args->load, *disk, log)) {
+            reportFailure(notLoaded(args->image), log.currentText(), args->json);
             exitCode = kExitFailed;
             return;
         }
         const DiskSurvey survey = surveyDisk(*disk);
-        if (*json) {
+        if (args->json) {
             std::puts(mapJson(survey).dump(-1, ' ', false).c_str());
         } else {
             const bool colour = ::isatty(STDOUT_FILENO) == 1 && std::getenv("NO_COLOR") == nullptr;

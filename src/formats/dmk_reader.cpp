@@ -45,6 +45,16 @@ public:
         return static_cast<std::uint16_t>((high << 8) | low);
     }
     [[nodiscard]] bool atEnd() const { return !track_.has(position_); }
+    // The next n bytes at once when they lie one after another inside the track (a field not
+    // stored doubled); else nothing, and the cursor stays.
+    [[nodiscard]] std::span<const std::uint8_t> run(std::size_t n) {
+        if (step_ != 1 || !track_.has(position_, n)) {
+            return {};
+        }
+        const auto bytes = track_.bytes(position_, n);
+        position_ += n;
+        return bytes;
+    }
     // Whether a read went past the track since the cursor was made.
     [[nodiscard]] bool overran() const { return overran_; }
 
@@ -107,17 +117,23 @@ DataFacts readSector(const ByteReader& track, std::size_t position, std::size_t 
 
     crc = crc16Update(mfm ? kCrc16AfterMfmSync : kCrc16Initial, mark);
     const std::size_t length = std::size_t{128} << std::min<int>(entry.sizeCode, kLargestSizeShift);
-    std::array<std::uint8_t, kSectorDataBytes> kept{};
     std::size_t keptCount = 0;
-    for (std::size_t i = 0; i < length && !in.atEnd(); ++i) {
-        const std::uint8_t b = in.next();
-        crc = crc16Update(crc, b);
-        if (keptCount < kept.size()) {
-            kept[keptCount++] = b;
+    if (const auto whole = in.run(length); !whole.empty()) {
+        crc = crc16(whole, crc);
+        keptCount = std::min<std::size_t>(length, kSectorDataBytes);
+        setSectorData(entry, whole.first(keptCount));
+    } else {
+        std::array<std::uint8_t, kSectorDataBytes> kept{};
+        for (std::size_t i = 0; i < length && !in.atEnd(); ++i) {
+            const std::uint8_t b = in.next();
+            crc = crc16Update(crc, b);
+            if (keptCount < kept.size()) {
+                kept[keptCount++] = b;
+            }
         }
+        setSectorData(entry, std::span<const std::uint8_t>(kept.data(), keptCount));
     }
-    setSectorData(entry, std::span<const std::uint8_t>(kept.data(), keptCount));
-    facts.cutShort = keptCount < std::min(length, kept.size());
+    facts.cutShort = keptCount < std::min<std::size_t>(length, kSectorDataBytes);
     const std::uint16_t storedDataCrc = in.next16();
     // Data that runs past the track counts as a data CRC error.
     if (in.overran() || storedDataCrc != crc) {

@@ -21,6 +21,7 @@ struct DmkTrack {
 // (DMK's double-density spacing). Nothing when an ID lies beyond what a pointer can reach.
 std::optional<DmkTrack> storeTrack(const TrackLayout& layout) {
     DmkTrack track{std::vector<std::uint8_t>(kDmkPointerTableBytes, 0), layout.fill().value};
+    track.bytes.reserve(kDmkPointerTableBytes + 2 * layout.bytes.size());
     std::size_t slot = 0;
     for (std::size_t i = 0; i < layout.bytes.size(); ++i) {
         const TrackByte& b = layout.bytes[i];
@@ -34,7 +35,10 @@ std::optional<DmkTrack> storeTrack(const TrackLayout& layout) {
             track.bytes[slot * 2 + 1] = static_cast<std::uint8_t>(pointer >> 8);
             ++slot;
         }
-        track.bytes.insert(track.bytes.end(), b.fm ? 2 : 1, b.value);
+        track.bytes.push_back(b.value);
+        if (b.fm) {
+            track.bytes.push_back(b.value);
+        }
     }
     return track;
 }
@@ -125,15 +129,7 @@ SavePreflight dmkSavePreflight(const DiskImage& disk) { return preflightSave(dis
 bool saveDmkImage(const std::string& path, const DiskImage& disk, OperationLog& log) {
     LogEditor text(log, "Saving DMK Image: " + path);
     const auto file = encodeDmk(disk, text);
-    if (!file) {
-        return false;
-    }
-    addNotesAboveClosing(text, dmkSavePreflight(disk).lines(), text.field());
-    if (!commitImageFile(path, *file, text)) {
-        return false;
-    }
-    text.finish(" - DMK image saved.");
-    return true;
+    return commitEncodedImage(path, file, dmkSavePreflight(disk).lines(), text, " - DMK image saved.");
 }
 
 }  // namespace sv

@@ -42,9 +42,12 @@ std::uint8_t markCode(const SectorEntry& entry) {
         return static_cast<std::uint8_t>(3 - bits);  // FB 0, FA 1, F9 2, F8 3
     }
     switch (bits) {
-    case 0: return 1;  // F8
-    case 1: return 2;  // F9
-    default: return 0;  // FB, and FA, which MFM has no code for
+        case 0:
+            return 1;  // F8
+        case 1:
+            return 2;  // F9
+        default:
+            return 0;  // FB, and FA, which MFM has no code for
     }
 }
 
@@ -97,8 +100,8 @@ struct DskLoad {
     std::string lastField = sectorField(0, 0, 0);
 };
 
-void keepEntry(const TableEntry& t, std::span<const std::uint8_t> data, DiskImage& disk, LogEditor& text,
-               DskLoad& load) {
+void keepEntry(const TableEntry& t, std::span<const std::uint8_t> data, DiskImage& disk,
+               LogEditor& text, DskLoad& load) {
     const int side = t.side();
     if (t.cylinder >= kMaxCylinders) {
         load.beyondCylinders.add(sectorField(t.cylinder, side, t.record));
@@ -122,10 +125,11 @@ void keepEntry(const TableEntry& t, std::span<const std::uint8_t> data, DiskImag
     text.setField(load.lastField);
     setSectorData(*entry, data);
     const bool cutShort = data.size() < t.length();
-    setDataState(disk, side, t.cylinder, disk.track(side, t.cylinder).sectorCount - 1,
-                 dataStateOf({.cutShort = data.size() < std::min<std::size_t>(t.length(), kSectorDataBytes),
-                              .crcError = (t.flags & kFlagCrcError) != 0},
-                             entry->sizeCode));
+    setDataState(
+        disk, side, t.cylinder, disk.track(side, t.cylinder).sectorCount - 1,
+        dataStateOf({.cutShort = data.size() < std::min<std::size_t>(t.length(), kSectorDataBytes),
+                     .crcError = (t.flags & kFlagCrcError) != 0},
+                    entry->sizeCode));
     const int code = (t.flags >> 5) & 3;
     entry->status = entry->singleDensity == 1 ? kFmMarkBits[code] : kMfmMarkBits[code];
     // A sector cut off by the end of the file is not good data.
@@ -139,8 +143,8 @@ void keepEntry(const TableEntry& t, std::span<const std::uint8_t> data, DiskImag
 }
 
 // The entries of the block at `block` and their data; returns where the block's data ends.
-[[nodiscard]] std::size_t readBlock(const ByteReader& in, std::size_t block, DiskImage& disk, LogEditor& text,
-                                    DskLoad& load) {
+[[nodiscard]] std::size_t readBlock(const ByteReader& in, std::size_t block, DiskImage& disk,
+                                    LogEditor& text, DskLoad& load) {
     if (!in.has(block, kBlockTableBytes)) {
         load.tableCut = true;
     }
@@ -196,7 +200,8 @@ void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogEditor& 
 
     std::vector<std::string> notes = loadNotes(load, path);
     if (load.highestCylinder < 0) {
-        abortEmptyLoad(text, disk, std::move(notes), path + " holds no sector entry that could be read.",
+        abortEmptyLoad(text, disk, std::move(notes),
+                       path + " holds no sector entry that could be read.",
                        ReaderWording::WithFullStops);
         return;
     }
@@ -205,7 +210,7 @@ void decodeDsk(std::span<const std::uint8_t> bytes, DiskImage& disk, LogEditor& 
     disk.trackCount = static_cast<std::uint8_t>(load.highestCylinder + 1);
     if (disk.trackCount > 1) {
         disk.trackLength = disk.track(0, 0).sectorCount >= kLongTrackMinSectors ? kLongTrackLength
-                                                                               : kShortTrackLength;
+                                                                                : kShortTrackLength;
     }
     if (std::string note = outsideGeometryNote(disk); !note.empty()) {
         notes.push_back(std::move(note));
@@ -309,8 +314,7 @@ constexpr std::array<LossRule, 6> kDskLosses{{
      [](const SectorEntry& e, DataState, int, int) {
          return e.singleDensity == 0 && (e.status & 3) == 2;
      }},
-    {"sector has", "sectors have",
-     " deleted data; DSK keeps its mark but not the deleted flag.",
+    {"sector has", "sectors have", " deleted data; DSK keeps its mark but not the deleted flag.",
      [](const SectorEntry& e, DataState, int, int) {
          return (e.status & status::deletedData) != 0;
      }},

@@ -370,15 +370,7 @@ std::optional<std::vector<std::uint8_t>> encodeHfe(const DiskImage& disk, LogEdi
 bool saveHfeImage(const std::string& path, const DiskImage& disk, OperationLog& log) {
     LogEditor text(log, "Saving HFE Image: " + path);
     const auto file = encodeHfe(disk, text);
-    if (!file) {
-        return false;
-    }
-    addNotesAboveClosing(text, hfeSavePreflight(disk).lines(), text.field());
-    if (!commitImageFile(path, *file, text)) {
-        return false;
-    }
-    text.finish(" - HFE image saved.");
-    return true;
+    return commitEncodedImage(path, file, hfeSavePreflight(disk).lines(), text, " - HFE image saved.");
 }
 
 }  // namespace sv

@@ -11,21 +11,22 @@ std::optional<std::vector<std::uint8_t>> readImageFile(const std::string& path, 
     FileBytes file = readWholeFile(path);
     const char* stop = stops == ReaderWording::WithFullStops ? "." : "";
     switch (file.error) {
-    case ReadFileError::None:
-        return std::move(file.bytes);
-    case ReadFileError::NotFound:
-        log.fail(path + " does not exist" + stop, std::string("Operation aborted") + stop);
-        break;
-    case ReadFileError::CannotOpen:
-    case ReadFileError::ReadFailed:
-        log.fail(path + " could not be read.", causeLine(file.cause));
-        log.line(std::string("Operation aborted") + stop);
-        break;
-    case ReadFileError::TooLarge:
-        log.fail(path + " is larger than " + std::to_string(kMaxImageFileBytes / (1024 * 1024)) +
-                     " MiB, more than any disk image needs; it was not read.",
-                 std::string("Operation aborted") + stop);
-        break;
+        case ReadFileError::None:
+            return std::move(file.bytes);
+        case ReadFileError::NotFound:
+            log.fail(path + " does not exist" + stop, std::string("Operation aborted") + stop);
+            break;
+        case ReadFileError::CannotOpen:
+        case ReadFileError::ReadFailed:
+            log.fail(path + " could not be read.", causeLine(file.cause));
+            log.line(std::string("Operation aborted") + stop);
+            break;
+        case ReadFileError::TooLarge:
+            log.fail(path + " is larger than " +
+                         std::to_string(kMaxImageFileBytes / (1024 * 1024)) +
+                         " MiB, more than any disk image needs; it was not read.",
+                     std::string("Operation aborted") + stop);
+            break;
     }
     return std::nullopt;
 }
@@ -33,7 +34,8 @@ std::optional<std::vector<std::uint8_t>> readImageFile(const std::string& path, 
 std::string SkippedSectors::report(std::string_view why) const {
     std::string text = first_;
     if (count_ > 1) {
-        text += " and " + std::to_string(count_ - 1) + (count_ == 2 ? " more sector" : " more sectors");
+        text +=
+            " and " + std::to_string(count_ - 1) + (count_ == 2 ? " more sector" : " more sectors");
     }
     text += ' ';
     text += why;
@@ -44,7 +46,9 @@ void abortEmptyLoad(LogEditor& log, DiskImage& disk, std::vector<std::string> no
                     const std::string& reason, ReaderWording stops) {
     clear(disk);
     notes.push_back(reason);
-    addNotesAboveClosing(log, notes, stops == ReaderWording::WithFullStops ? "Operation aborted." : "Operation aborted");
+    addNotesAboveClosing(
+        log, notes,
+        stops == ReaderWording::WithFullStops ? "Operation aborted." : "Operation aborted");
     log.finish("");
 }
 
@@ -114,6 +118,21 @@ bool commitImageFile(const std::string& path, std::span<const std::uint8_t> byte
     log.fail(path + " could not be written.", causeLine(written.cause));
     log.line("Operation aborted.");
     return false;
+}
+
+bool commitEncodedImage(const std::string& path,
+                        const std::optional<std::vector<std::uint8_t>>& file,
+                        const std::vector<std::string>& preflightLines, LogEditor& log,
+                        std::string_view closing) {
+    if (!file) {
+        return false;
+    }
+    addNotesAboveClosing(log, preflightLines, log.field());
+    if (!commitImageFile(path, *file, log)) {
+        return false;
+    }
+    log.finish(closing);
+    return true;
 }
 
 }  // namespace sv

@@ -4,6 +4,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/disk_image.h"
@@ -82,5 +83,12 @@ private:
 // file stays.
 [[nodiscard]] bool commitImageFile(const std::string& path, std::span<const std::uint8_t> bytes,
                                    LogEditor& log);
+
+// The end of a save whose encoder may refuse (it has then logged why): the preflight's lines
+// above the closing, the file committed, then `closing`.
+[[nodiscard]] bool commitEncodedImage(const std::string& path,
+                                      const std::optional<std::vector<std::uint8_t>>& file,
+                                      const std::vector<std::string>& preflightLines,
+                                      LogEditor& log, std::string_view closing);
 
 }  // namespace sv

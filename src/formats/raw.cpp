@@ -463,11 +463,7 @@ std::optional<std::vector<std::uint8_t>> encodeRaw(const DiskImage& disk, LogEdi
 bool saveRawImage(const std::string& path, const DiskImage& disk, OperationLog& log) {
     LogEditor text(log, "Saving Raw Image: " + path);
     const auto file = encodeRaw(disk, text);
-    if (!file || !commitImageFile(path, *file, text)) {
-        return false;
-    }
-    text.finish(" - Raw image saved.");
-    return true;
+    return commitEncodedImage(path, file, {}, text, " - Raw image saved.");
 }
 
 }  // namespace sv

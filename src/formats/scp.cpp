@@ -324,9 +324,9 @@ void decodeScp(std::span<const std::uint8_t> file, DiskImage& disk, LogEditor& t
         TrackResult result;
     };
     std::vector<Placed> placed;
+    // Both grow to the longest revolution once and are reused for every track after.
     Cells cells;
     std::vector<std::uint32_t> intervals;
-    cells.reserve(400'000);
     const int last = std::min<int>(h.endTrack, static_cast<int>(offsets.size()) - 1);
     for (int t = h.startTrack; t <= last; ++t) {
         const std::uint32_t tdh = offsets[static_cast<std::size_t>(t)];
@@ -338,7 +338,9 @@ void decodeScp(std::span<const std::uint8_t> file, DiskImage& disk, LogEditor& t
             continue;
         }
         const int cylinder = consecutive ? t : t / 2;
-        const int side = consecutive ? std::max(h.heads - 1, 0) : t % 2;
+        // The heads byte names side 0 (1) or side 1 (2); a value the format does not define reads
+        // as side 0 rather than as a side beyond the disk.
+        const int side = consecutive ? (h.heads == 2 ? 1 : 0) : t % 2;
         TrackResult result = decodeTrack(in, tdh, h, cells, intervals, notes);
         in.resetOverrun();
         if (result.any) {
@@ -375,7 +377,7 @@ void decodeScp(std::span<const std::uint8_t> file, DiskImage& disk, LogEditor& t
         const int c = doubleStepped ? p.cylinder / 2 : p.cylinder;
         for (std::size_t k = 0; k < p.result.sectors.size(); ++k) {
             const SectorEntry& found = p.result.sectors[k];
-            const int slot = c < kMaxCylinders ? disk.track(p.side, c).sectorCount : 0;
+            const int slot = c < kMaxCylinders && p.side < kMaxSides ? disk.track(p.side, c).sectorCount : 0;
             SectorEntry* e = appendSector(disk, p.side, c);
             if (e == nullptr) {
                 beyond.add(shortSectorField(found.cylinder, found.head, found.record));

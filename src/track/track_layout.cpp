@@ -17,12 +17,15 @@ constexpr std::uint8_t kIndexMark = 0xFC;
 constexpr std::uint16_t kLongTrackThreshold = 8192;
 constexpr int kLargestWritableSizeCode = 7;
 
+constexpr std::size_t kTrackBytesReserved = 12 * 1024;
+
 class LayoutBuilder {
 public:
     explicit LayoutBuilder(TrackLayout& layout) : layout_(layout) {}
 
     void setFm(bool fm) { fm_ = fm; }
-    void put(std::uint8_t b, std::size_t times = 1) {
+    void put(std::uint8_t b) { layout_.bytes.push_back(TrackByte{b, fm_, false}); }
+    void put(std::uint8_t b, std::size_t times) {
         layout_.bytes.insert(layout_.bytes.end(), times, TrackByte{b, fm_, false});
     }
     void putMark(std::uint8_t b, std::size_t times = 1) {
@@ -177,6 +180,8 @@ void writeSector(LayoutBuilder& track, const SectorEntry& e, DataState state, st
 
 TrackLayout TrackSynthesis::track(int side, int cylinder, LogEditor& text) {
     TrackLayout layout;
+    // An 8-inch double-density track is about 10,400 bytes; room for one grows once at most.
+    layout.bytes.reserve(kTrackBytesReserved);
     const TrackRecord& t = disk_.track(side, cylinder);
     layout.sectorCount = std::min<int>(t.sectorCount, kMaxSectorsPerTrack);
     layout.fmFirst = layout.sectorCount > 0 && t.sectors[0].singleDensity == 1;

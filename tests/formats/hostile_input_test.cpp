@@ -1,15 +1,19 @@
 // Damaged and hostile files for every reader: cut at every offset, random bytes, random
 // corruption of a good file. Nothing may crash, hang or read out of bounds (the test build runs
 // under the sanitizers), and the store's capacities must hold.
+#include <filesystem>
 #include <random>
 
 #include <gtest/gtest.h>
 
+#include "core/file_io.h"
+#include "formats/dmk.h"
 #include "formats/dsk.h"
 #include "formats/imd.h"
 #include "formats/raw.h"
 #include "formats/td0.h"
 #include "format_test_support.h"
+#include "test_util.h"
 
 namespace sv {
 namespace {
@@ -152,5 +156,71 @@ TEST(HostileInput, HugeCountsStayBounded) {
     EXPECT_NE(log.currentText().find("size code 200"), std::string::npos);
 }
 
+// Real disks cut short and with single bytes changed, read from memory by the reader their folder
+// names. The outcome is not checked beyond the store's capacities: the sanitizers are the test.
+void loadDmkBytes(std::span<const std::uint8_t> bytes, const std::string& path, DiskImage& disk,
+                  OperationLog& log) {
+    clear(disk);
+    LogEditor text(log, "Loading DMK Image: " + path);
+    decodeDmk(bytes, disk, text);
+}
+
+void loadRawGuessed(std::span<const std::uint8_t> bytes, const std::string& path, DiskImage& disk,
+                    OperationLog& log) {
+    loadRawBytes(bytes, path, nullptr, disk, log);
+}
+
+// Keeps nothing: the sweep loads thousands of damaged files, and their logs are not checked.
+class DiscardingLog : public OperationLog {
+public:
+    void show(const std::string&) override {}
+    [[nodiscard]] std::string currentText() const override { return {}; }
+};
+
+// Each image of the folder, copied to a temporary folder first, cut at 256 evenly spaced
+// offsets and with up to 256 single bytes changed one at a time (a fixed seed).
+void sweepRealDisks(const char* folder, svtest::BytesLoader load) {
+    namespace fs = std::filesystem;
+    const fs::path real = svtest::realDisksDir();
+    if (real.empty()) {
+        GTEST_SKIP() << "../shared/realdisks is absent; the real-disk sweep is skipped";
+    }
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(real / folder)) {
+        files.push_back(entry.path());
+    }
+    std::sort(files.begin(), files.end());
+    ASSERT_FALSE(files.empty()) << (real / folder);
+    svtest::TempDir temp;
+    auto disk = makeDiskImage();
+    DiscardingLog log;
+    std::mt19937 random(20261208);
+    for (const fs::path& file : files) {
+        const std::string copy = svtest::copyRealDisk(std::string(folder) + "/" + file.filename().string(), temp);
+        const std::vector<std::uint8_t> whole = readWholeFile(copy).bytes;
+        ASSERT_FALSE(whole.empty()) << copy;
+        constexpr std::size_t kSteps = 256;
+        for (std::size_t step = 0; step < kSteps; ++step) {
+            load(std::span(whole).first(whole.size() * step / kSteps), copy, *disk, log);
+            expectWithinCapacity(*disk);
+        }
+        // Each changed file is read whole: past 256 KB, fewer changes keep an image's share of
+        // the sanitizer build's time near that of a 256 KB one (at least 32 changes).
+        const std::size_t changes = std::clamp<std::size_t>(kSteps * (256 * 1024) / whole.size(), 32, kSteps);
+        std::vector<std::uint8_t> changed = whole;
+        for (std::size_t round = 0; round < changes; ++round) {
+            const std::size_t at = random() % changed.size();
+            changed[at] = static_cast<std::uint8_t>(random());
+            load(changed, copy, *disk, log);
+            expectWithinCapacity(*disk);
+            changed[at] = whole[at];
+        }
+    }
+}
+
+TEST(HostileInput, RealDmkDisksCutAndChanged) { sweepRealDisks("dmk", loadDmkBytes); }
+TEST(HostileInput, RealImdDisksCutAndChanged) { sweepRealDisks("imd", loadImdBytes); }
+TEST(HostileInput, RealTd0DisksCutAndChanged) { sweepRealDisks("td0", loadTd0Bytes); }
+TEST(HostileInput, RealRawDisksCutAndChanged) { sweepRealDisks("raw", loadRawGuessed); }
 }  // namespace
 }  // namespace sv
