@@ -13,11 +13,9 @@
 #include <random>
 #include <vector>
 
-extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t* data, std::size_t size, std::size_t maxSize);
+#include "mutator_support.h"
 
 namespace svfuzz::imd {
-
-using Bytes = std::vector<std::uint8_t>;
 
 struct Sector {
     std::uint8_t type = 0;
@@ -172,12 +170,7 @@ inline std::size_t mutate(std::uint8_t* data, std::size_t size, std::size_t maxS
         }
         break;
     }
-    const Bytes out = serialise(file);
-    if (out.size() > maxSize) {
-        return LLVMFuzzerMutate(data, size, maxSize);
-    }
-    std::memcpy(data, out.data(), out.size());
-    return out.size();
+    return putBack(serialise(file), data, size, maxSize);
 }
 
 }  // namespace svfuzz::imd

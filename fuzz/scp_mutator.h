@@ -14,11 +14,9 @@
 #include <random>
 #include <vector>
 
-extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t* data, std::size_t size, std::size_t maxSize);
+#include "mutator_support.h"
 
 namespace svfuzz::scp {
-
-using Bytes = std::vector<std::uint8_t>;
 
 inline constexpr std::size_t kHeader = 0x10;
 inline constexpr std::size_t kEntries = 168;
@@ -142,12 +140,7 @@ inline std::size_t mutate(std::uint8_t* data, std::size_t size, std::size_t maxS
         }
         break;
     }
-    const Bytes out = serialise(file);
-    if (out.size() > maxSize) {
-        return LLVMFuzzerMutate(data, size, maxSize);
-    }
-    std::memcpy(data, out.data(), out.size());
-    return out.size();
+    return putBack(serialise(file), data, size, maxSize);
 }
 
 }  // namespace svfuzz::scp
