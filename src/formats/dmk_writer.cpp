@@ -46,13 +46,12 @@ std::optional<DmkTrack> storeTrack(const TrackLayout& layout) {
 }  // namespace
 
 std::optional<std::vector<std::uint8_t>> encodeDmk(const DiskImage& disk, LogEditor& text) {
-    const HeldGeometry held = heldGeometry(disk);
-    const int cylinders = std::min<int>(held.cylinders, kMaxCylinders);
-    const int sides = std::clamp<int>(held.sides, 1, kMaxSides);
-    if (cylinders == 0) {
-        text.fail("No disk is loaded: there is nothing to save.", "Operation aborted.");
+    const auto geometry = writtenGeometry(disk, text);
+    if (!geometry) {
         return std::nullopt;
     }
+    const int cylinders = geometry->cylinders;
+    const int sides = geometry->sides;
     text.openField(sectorField(0, 0, 0), false);
     std::vector<DmkTrack> tracks;
     TrackSynthesis synthesis(disk);

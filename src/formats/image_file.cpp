@@ -135,4 +135,14 @@ bool commitEncodedImage(const std::string& path,
     return true;
 }
 
+std::optional<WrittenGeometry> writtenGeometry(const DiskImage& disk, LogEditor& log) {
+    const HeldGeometry held = heldGeometry(disk);
+    const int cylinders = std::min<int>(held.cylinders, kMaxCylinders);
+    if (cylinders == 0) {
+        log.fail("No disk is loaded: there is nothing to save.", "Operation aborted.");
+        return std::nullopt;
+    }
+    return WrittenGeometry{cylinders, std::clamp<int>(held.sides, 1, kMaxSides)};
+}
+
 }  // namespace sv

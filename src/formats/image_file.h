@@ -84,6 +84,14 @@ private:
 [[nodiscard]] bool commitImageFile(const std::string& path, std::span<const std::uint8_t> bytes,
                                    LogEditor& log);
 
+// The cylinders and sides a track-image writer lays out: the geometry held, within the store;
+// nothing, after the refusal line, when no disk is loaded.
+struct WrittenGeometry {
+    int cylinders;
+    int sides;
+};
+[[nodiscard]] std::optional<WrittenGeometry> writtenGeometry(const DiskImage& disk, LogEditor& log);
+
 // The end of a save whose encoder may refuse (it has then logged why): the preflight's lines
 // above the closing, the file committed, then `closing`.
 [[nodiscard]] bool commitEncodedImage(const std::string& path,
