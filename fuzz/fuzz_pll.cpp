@@ -1,5 +1,7 @@
-// Big-endian 16-bit flux intervals -> rate detection, the PLL and the track decoder; the first
-// byte picks a cell period of its own now and then, so the loop also runs far off the flux.
+// Flux intervals -> rate detection, the PLL and the track decoder. An interval is one byte, or
+// 0xFF and a big-endian 16-bit word, so most are a few cells long as on a disk and the long gaps
+// of a damaged track are still there to be found; the first byte picks a cell period of its own
+// now and then, so the loop also runs far off the flux.
 // The bounds hold for every input: no more cells than the budget of a revolution, nor than the
 // flux's length allows at the shortest period the loop may drift to; no more sectors than the
 // cells can hold.
@@ -14,8 +16,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     std::vector<std::uint32_t> intervals;
-    for (std::size_t i = 1; i + 1 < size; i += 2) {
-        intervals.push_back(static_cast<std::uint32_t>(data[i] << 8 | data[i + 1]));
+    for (std::size_t i = 1; i < size; ++i) {
+        if (data[i] != 0xFF) {
+            intervals.push_back(data[i]);
+        } else if (i + 2 < size) {
+            intervals.push_back(static_cast<std::uint32_t>(data[i + 1] << 8 | data[i + 2]));
+            i += 2;
+        }
     }
     const double cell = data[0] < 16 ? data[0] : sv::detectCellTicks(intervals, 25.0);
     sv::Cells cells;

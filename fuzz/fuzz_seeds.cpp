@@ -128,12 +128,18 @@ int main(int argc, char** argv) {
         mkdisk::writeFile((root / "hfe" / (name + ".hfe")).string(), shortHfe(mkdisk::writeHfe(first)));
         const auto scp = shortScp(mkdisk::writeScp(first, {.revolutions = 1}));
         mkdisk::writeFile((root / "scp" / (name + ".scp")).string(), scp);
-        // The flux words of the first track, one cell period byte in front.
+        // The flux words of the first track in the harness's interval bytes, one cell period
+        // byte in front.
         const std::size_t tdh = scp[0x10] | scp[0x11] << 8 | scp[0x12] << 16;
         const std::size_t words = tdh + (scp[tdh + 12] | scp[tdh + 13] << 8 | scp[tdh + 14] << 16);
         std::vector<std::uint8_t> flux{0xFF};
-        flux.insert(flux.end(), scp.begin() + static_cast<std::ptrdiff_t>(words),
-                    scp.begin() + static_cast<std::ptrdiff_t>(std::min(words + kFluxWordsKept * 2, scp.size())));
+        for (std::size_t at = words; at + 1 < std::min(words + kFluxWordsKept * 2, scp.size()); at += 2) {
+            if (scp[at] == 0 && scp[at + 1] != 0xFF) {
+                flux.push_back(scp[at + 1]);
+            } else {
+                flux.insert(flux.end(), {0xFF, scp[at], scp[at + 1]});
+            }
+        }
         mkdisk::writeFile((root / "pll" / (name + ".bin")).string(), flux);
         // The analysis needs the whole disk (directories lie mid-disk); its input holds only
         // the quarters that are not fill.

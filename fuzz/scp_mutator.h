@@ -123,13 +123,27 @@ inline std::size_t mutate(std::uint8_t* data, std::size_t size, std::size_t maxS
     case 2:  // the index time
         rev.index = random() % 2 == 0 ? static_cast<std::uint32_t>(random()) : rev.index / 2;
         break;
-    case 3:
-    case 4: {  // the flux words, whole words
-        const std::size_t length = rev.words.size();
-        rev.words.resize(length + 256);
-        rev.words.resize(LLVMFuzzerMutate(rev.words.data(), length, length + 256) & ~std::size_t{1});
+    case 3:  // the flux words as bytes
+        if (random() % 4 == 0) {
+            const std::size_t length = rev.words.size();
+            rev.words.resize(length + 256);
+            rev.words.resize(LLVMFuzzerMutate(rev.words.data(), length, length + 256) & ~std::size_t{1});
+            break;
+        }
+        [[fallthrough]];
+    case 4:  // a run of flux words as a drive would give them: another word's length, a little off
+        if (rev.words.size() >= 4) {
+            const std::size_t count = rev.words.size() / 2;
+            const std::size_t at = random() % count;
+            for (std::size_t n = 1 + random() % 16; n > 0; --n) {
+                const std::size_t from = 2 * (random() % count);
+                const int value = (rev.words[from] << 8 | rev.words[from + 1]) + static_cast<int>(random() % 9) - 4;
+                const std::size_t to = 2 * ((at + n) % count);
+                rev.words[to] = static_cast<std::uint8_t>(value >> 8);
+                rev.words[to + 1] = static_cast<std::uint8_t>(value);
+            }
+        }
         break;
-    }
     default:  // a track dropped or doubled
         if (random() % 2 == 0 && file.tracks.size() > 1) {
             file.tracks.erase(file.tracks.begin() + static_cast<std::ptrdiff_t>(random() % file.tracks.size()));

@@ -1,5 +1,9 @@
 #include "track/cells.h"
 
+#include <array>
+#include <bit>
+#include <cstring>
+
 namespace sv {
 
 namespace {
@@ -41,25 +45,58 @@ std::uint16_t mfmCellWord(std::uint8_t value, bool missingClock, bool lastDataBi
 }
 
 void CellEncoder::put(TrackByte b) {
+    // Written in place, sixteen or thirty-two cells at once: a track is hundreds of thousands.
+    const std::size_t at = cells_.size();
     if (b.fm) {
         const std::uint16_t word = fmCellWord(b.value, b.missingClock);
-        for (int i = 15; i >= 0; --i) {
-            cells_.push_back(0);
-            cells_.push_back(static_cast<std::uint8_t>((word >> i) & 1));
+        cells_.resize(at + 32, 0);
+        std::uint8_t* const out = cells_.data() + at;
+        for (int i = 0; i < 16; ++i) {
+            out[2 * i + 1] = static_cast<std::uint8_t>((word >> (15 - i)) & 1);
         }
     } else {
         const std::uint16_t word = mfmCellWord(b.value, b.missingClock, lastDataBit_);
-        for (int i = 15; i >= 0; --i) {
-            cells_.push_back(static_cast<std::uint8_t>((word >> i) & 1));
+        cells_.resize(at + 16);
+        std::uint8_t* const out = cells_.data() + at;
+        for (int i = 0; i < 16; ++i) {
+            out[i] = static_cast<std::uint8_t>((word >> (15 - i)) & 1);
         }
     }
     lastDataBit_ = (b.value & 1) != 0;
 }
 
+namespace {
+
+// Eight cells are read and written as one 64-bit word, the first cell in the lowest byte.
+static_assert(std::endian::native == std::endian::little, "cells are packed eight to a little-endian word");
+// The product gathers the low bit of each of eight bytes into the top byte, the first byte's
+// lowest; the table spreads a byte's bits back out, one to a byte.
+constexpr std::uint64_t kLowBits = 0x0101010101010101ULL;
+constexpr std::uint64_t kGatherFirstLowest = 0x0102040810204080ULL;
+
+constexpr std::array<std::uint64_t, 256> spreadTable() {
+    std::array<std::uint64_t, 256> table{};
+    for (std::size_t b = 0; b < 256; ++b) {
+        for (std::size_t bit = 0; bit < 8; ++bit) {
+            table[b] |= static_cast<std::uint64_t>((b >> bit) & 1) << (8 * bit);
+        }
+    }
+    return table;
+}
+constexpr std::array<std::uint64_t, 256> kSpread = spreadTable();
+
+}  // namespace
+
 std::vector<std::uint8_t> packCellsLsbFirst(std::span<const std::uint8_t> cells) {
     std::vector<std::uint8_t> bytes((cells.size() + 7) / 8, 0);
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (cells[i] != 0) {
+    const std::size_t whole = cells.size() / 8;
+    for (std::size_t k = 0; k < whole; ++k) {
+        std::uint64_t eight = 0;
+        std::memcpy(&eight, cells.data() + 8 * k, sizeof eight);
+        bytes[k] = static_cast<std::uint8_t>(((eight & kLowBits) * kGatherFirstLowest) >> 56);
+    }
+    for (std::size_t i = whole * 8; i < cells.size(); ++i) {
+        if ((cells[i] & 1) != 0) {
             bytes[i / 8] = static_cast<std::uint8_t>(bytes[i / 8] | (1U << (i % 8)));
         }
     }
@@ -70,9 +107,8 @@ void unpackCellsLsbFirst(std::span<const std::uint8_t> bytes, Cells& cells) {
     std::size_t at = cells.size();
     cells.resize(at + bytes.size() * 8);
     for (const std::uint8_t b : bytes) {
-        for (int bit = 0; bit < 8; ++bit) {
-            cells[at++] = static_cast<std::uint8_t>((b >> bit) & 1);
-        }
+        std::memcpy(cells.data() + at, &kSpread[b], 8);
+        at += 8;
     }
 }
 

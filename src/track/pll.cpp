@@ -54,6 +54,14 @@ void fluxToCells(std::span<const std::uint32_t> intervals, double cellTicks, Cel
         return;
     }
     const std::size_t budget = cells.size() + kMaxCellsPerRevolution;
+    // One allocation for the whole revolution: the flux's length in periods, within the budget.
+    double ticks = 0;
+    for (const std::uint32_t f : intervals) {
+        ticks += f;
+    }
+    cells.reserve(cells.size() +
+                  static_cast<std::size_t>(std::min(ticks / (cellTicks * (1 - kMaxPeriodDrift)) + 1,
+                                                    static_cast<double>(kMaxCellsPerRevolution))));
     const double lowest = cellTicks * (1 - kMaxPeriodDrift);
     const double highest = cellTicks * (1 + kMaxPeriodDrift);
     double period = cellTicks;

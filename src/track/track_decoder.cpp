@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -92,23 +94,69 @@ private:
     bool overran_ = false;
 };
 
-// The next ID or data mark starting the search at `from`; nothing before `limit`.
+// Every mark opens with an MFM sync word or an FM sync zero; without its leading empty cell the
+// pattern begins with a transition, so it lies whole after the place a search starts.
+constexpr std::uint32_t kMfmSyncWord = 0x4489;
+constexpr std::size_t kMfmSyncCells = 15;
+constexpr std::size_t kFmSyncZeroCells = 31;
+// A mark's last cell lies 46 cells after the start of the MFM pattern, 62 after the FM one.
+constexpr std::size_t kLatestMarkAfterPattern = 62;
+
+// Eight cells from `at`, the earliest in the top bit.
+std::uint8_t cellGroup(std::span<const std::uint8_t> cells, std::size_t at) {
+    std::uint64_t eight = 0;
+    std::memcpy(&eight, cells.data() + at, sizeof eight);
+    // The product gathers the low bit of each byte into the top byte, the first byte's highest.
+    static_assert(std::endian::native == std::endian::little, "the first cell is the lowest byte");
+    return static_cast<std::uint8_t>(((eight & 0x0101010101010101ULL) * 0x8040201008040201ULL) >> 56);
+}
+
+// Whether eight cells in a row can lie inside one of the two patterns. Each pattern holds a
+// whole group of eight wherever it starts, so a group that is none of these opens no mark.
+constexpr std::array<bool, 256> groupsInPatterns() {
+    std::array<bool, 256> in{};
+    for (std::size_t k = 0; k + 8 <= kMfmSyncCells; ++k) {
+        in[(kMfmSyncWord >> (kMfmSyncCells - 8 - k)) & 0xFF] = true;
+    }
+    for (std::size_t k = 0; k + 8 <= kFmSyncZeroCells; ++k) {
+        in[(kFmSyncZero >> (kFmSyncZeroCells - 8 - k)) & 0xFF] = true;
+    }
+    return in;
+}
+constexpr std::array<bool, 256> kGroupInPattern = groupsInPatterns();
+
+// The next ID or data mark whose last cell lies at or after `from` and before `limit`, as a shift
+// register of the last 64 cells would find it (cells before `from` taken as empty). The cells are
+// looked at eight at a time; the register runs only where a group may belong to a pattern, from
+// the cell before the pattern could start to the last cell its mark could end on.
 std::optional<Mark> nextMark(std::span<const std::uint8_t> cells, std::size_t from, std::size_t limit) {
-    std::uint64_t shift = 0;
     limit = std::min(limit, cells.size());
-    for (std::size_t i = from; i < limit; ++i) {
-        shift = (shift << 1) | (cells[i] & 1U);
-        if ((shift & kLow48) == kMfmSyncTriple) {
-            FieldReader in(cells, i + 1, false);
-            const std::uint8_t value = in.next();
-            if (!in.overran() && (value == kIdMark || (value >= kFirstDataMark && value <= kLastDataMark))) {
-                return Mark{in.position(), i + 16, value, false};
-            }
-        } else if (static_cast<std::uint32_t>(shift >> 32) == kFmSyncZero) {
-            const auto low = static_cast<std::uint32_t>(shift);
-            for (std::size_t k = 0; k < kFmMarks.size(); ++k) {
-                if (low == kFmMarkCells[k]) {
-                    return Mark{i + 1, i, kFmMarks[k], true};
+    std::uint64_t shift = 0;
+    std::size_t i = from;  // every mark ending before here has been looked for
+    for (std::size_t group = from; group + 8 <= limit; group += 8) {
+        if (!kGroupInPattern[cellGroup(cells, group)]) {
+            continue;
+        }
+        // A pattern holding this group starts within the seven cells before it, or at it.
+        const std::size_t stop = std::min(limit, group + kLatestMarkAfterPattern + 1);
+        if (i + 8 < group) {
+            i = group - 8;  // the cell before the earliest such start: no mark reads further back
+            shift = 0;
+        }
+        for (; i < stop; ++i) {
+            shift = (shift << 1) | (cells[i] & 1U);
+            if ((shift & kLow48) == kMfmSyncTriple) {
+                FieldReader in(cells, i + 1, false);
+                const std::uint8_t value = in.next();
+                if (!in.overran() && (value == kIdMark || (value >= kFirstDataMark && value <= kLastDataMark))) {
+                    return Mark{in.position(), i + 16, value, false};
+                }
+            } else if (static_cast<std::uint32_t>(shift >> 32) == kFmSyncZero) {
+                const auto low = static_cast<std::uint32_t>(shift);
+                for (std::size_t k = 0; k < kFmMarks.size(); ++k) {
+                    if (low == kFmMarkCells[k]) {
+                        return Mark{i + 1, i, kFmMarks[k], true};
+                    }
                 }
             }
         }

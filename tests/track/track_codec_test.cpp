@@ -95,6 +95,44 @@ TEST(TrackDecoder, CellsThatEndInsideAFieldAreCutNotReadBeyond) {
     }
 }
 
+// The mark search skips the cells between sync patterns: a sector is found whatever comes
+// before it, however close, long or empty: MFM noise, a run without transitions, or nothing.
+TEST(TrackDecoder, FindsMarksWhateverPrecedesThem) {
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        Cells cells;
+        CellEncoder enc(cells);
+        for (int n = static_cast<int>(random() % 40); n > 0; --n) {
+            enc.put({static_cast<std::uint8_t>(random()), false, false});
+        }
+        cells.insert(cells.end(), random() % 3 == 0 ? random() % 300 : 0, 0);
+        const auto sector = [&](bool fm, std::uint8_t record) {
+            std::uint16_t crc = fm ? kCrc16Initial : kCrc16AfterMfmSync;
+            if (!fm) {
+                for (int i = 0; i < 3; ++i) enc.put({0xA1, false, true});
+            } else {
+                enc.put({0x00, true, false});
+            }
+            const std::vector<std::uint8_t> id{0xFE, 3, 0, record, 0};
+            for (std::size_t i = 0; i < id.size(); ++i) enc.put({id[i], fm, fm && i == 0});
+            crc = crc16(std::span<const std::uint8_t>(id), crc);
+            enc.put({static_cast<std::uint8_t>(crc >> 8), fm, false});
+            enc.put({static_cast<std::uint8_t>(crc), fm, false});
+        };
+        const bool fmFirst = random() % 2 == 0;
+        sector(fmFirst, 1);
+        sector(!fmFirst, 2);
+        const auto found = decodeCells(cells);
+        ASSERT_GE(found.size(), 2U) << "round " << round;
+        const FoundSector& first = found[found.size() - 2];
+        const FoundSector& second = found.back();
+        EXPECT_EQ(first.record, 1) << "round " << round;
+        EXPECT_EQ(second.record, 2) << "round " << round;
+        EXPECT_TRUE(first.idCrcGood && second.idCrcGood) << "round " << round;
+        EXPECT_EQ(first.fm, fmFirst) << "round " << round;
+    }
+}
+
 // Flux of the cells at `cellNs`, each transition moved by up to `jitter` of a cell, the speed
 // drifting by `drift` over the revolution.
 std::vector<std::uint32_t> fluxOf(const Cells& cells, double cellNs, double jitter, double drift,
