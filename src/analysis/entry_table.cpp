@@ -127,23 +127,21 @@ std::vector<std::size_t> sortedListOrder(const std::vector<AnalysedEntry>& entri
     for (std::size_t i = 0; i < order.size(); ++i) {
         order[i] = i;
     }
-    const auto lower = [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + 32) : u;
-    };
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const std::string& x = entries[a].listingLine;
-        const std::string& y = entries[b].listingLine;
-        const bool less = std::lexicographical_compare(
-            x.begin(), x.end(), y.begin(), y.end(),
-            [&](char p, char q) { return lower(p) < lower(q); });
-        const bool greater = std::lexicographical_compare(
-            y.begin(), y.end(), x.begin(), x.end(),
-            [&](char p, char q) { return lower(p) < lower(q); });
-        if (less != greater) {
-            return less;
+    // Each line lowered once; the sort then compares the keys as bytes, without case.
+    std::vector<std::string> keys;
+    keys.reserve(entries.size());
+    for (const AnalysedEntry& entry : entries) {
+        std::string key = entry.listingLine;
+        for (char& c : key) {
+            if (c >= 'A' && c <= 'Z') {
+                c = static_cast<char>(c + 32);
+            }
         }
-        return entries[a].row < entries[b].row;
+        keys.push_back(std::move(key));
+    }
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        const int order = keys[a].compare(keys[b]);
+        return order != 0 ? order < 0 : entries[a].row < entries[b].row;
     });
     return order;
 }

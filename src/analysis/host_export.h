@@ -25,7 +25,9 @@ namespace sv {
 [[nodiscard]] std::string hostSafeName(std::string_view component);
 
 // Printable ASCII, CR, LF or TAB.
-[[nodiscard]] bool isTextByte(std::uint8_t byte);
+[[nodiscard]] constexpr bool isTextByte(std::uint8_t byte) {
+    return (byte >= 0x20 && byte < 0x7F) || byte == '\r' || byte == '\n' || byte == '\t';
+}
 
 // The bytes before an end-of-file byte (0x1A), without the zeros that fill a last sector.
 [[nodiscard]] std::span<const std::uint8_t> textBeforeEnd(std::span<const std::uint8_t> bytes);

@@ -5,13 +5,14 @@ namespace sv {
 
 namespace {
 
+// Appended in place: a load writes one for every sector.
 std::string field(int cylinder, int head, int headDigits, int record, int recordDigits) {
     std::string text(1, 'T');
-    text += zeroPadded(cylinder, 3);
+    appendZeroPadded(text, cylinder, 3);
     text += " H";
-    text += zeroPadded(head, headDigits);
+    appendZeroPadded(text, head, headDigits);
     text += " S";
-    text += zeroPadded(record, recordDigits);
+    appendZeroPadded(text, record, recordDigits);
     return text;
 }
 

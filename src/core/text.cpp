@@ -23,12 +23,28 @@ std::string padded(std::uint64_t magnitude, int digits, int base) {
 
 }  // namespace
 
+void appendZeroPadded(std::string& text, long value, int digits) {
+    auto magnitude = value < 0 ? 0 - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+    // Written from the last digit back: a load writes a sector field, three numbers, per sector.
+    char buffer[24];
+    char* first = buffer + sizeof buffer;
+    do {
+        *--first = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (value < 0) {
+        text += '-';
+    }
+    const auto length = static_cast<int>(buffer + sizeof buffer - first);
+    if (length < digits) {
+        text.append(static_cast<std::size_t>(digits - length), '0');
+    }
+    text.append(first, static_cast<std::size_t>(length));
+}
+
 std::string zeroPadded(long value, int digits) {
-    const auto magnitude = value < 0 ? 0 - static_cast<unsigned long>(value)
-                                     : static_cast<unsigned long>(value);
-    // Appended, not concatenated: GCC 12 warns falsely about a const char* + string at -O2.
-    std::string text = value < 0 ? "-" : "";
-    text += padded(magnitude, digits, 10);
+    std::string text;
+    appendZeroPadded(text, value, digits);
     return text;
 }
 

@@ -13,6 +13,8 @@ namespace sv {
 
 // Decimal with leading zeros up to `digits`; a wider number keeps all its digits.
 [[nodiscard]] std::string zeroPadded(long value, int digits);
+// The same, appended to `text` without a string of its own.
+void appendZeroPadded(std::string& text, long value, int digits);
 // Upper-case hexadecimal with leading zeros up to `digits`; a wider number keeps all its digits.
 [[nodiscard]] std::string hexPadded(std::uint64_t value, int digits);
 // Upper-case hexadecimal of the low `digits` digits: a field that never grows.

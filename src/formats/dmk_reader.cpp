@@ -21,7 +21,7 @@ constexpr std::size_t kFmDataMarkWindow = 45;
 constexpr std::size_t kMfmDataMarkWindow = 65;
 
 // Reads one sector's fields from a track, one logical byte at a time: every other byte of an FM
-// sector stored doubled, every byte otherwise. Reads past the track give 0 and are noted.
+// sector stored doubled, every byte otherwise. Reads past the track give 0.
 class SectorCursor {
 public:
     SectorCursor(const ByteReader& track, std::size_t position, std::size_t step)
@@ -31,7 +31,6 @@ public:
 
     std::uint8_t next() {
         if (atEnd()) {
-            overran_ = true;
             return 0;
         }
         const std::uint8_t b = track_.u8(position_);
@@ -45,24 +44,37 @@ public:
         return static_cast<std::uint16_t>((high << 8) | low);
     }
     [[nodiscard]] bool atEnd() const { return !track_.has(position_); }
-    // The next n bytes at once when they lie one after another inside the track (a field not
-    // stored doubled); else nothing, and the cursor stays.
-    [[nodiscard]] std::span<const std::uint8_t> run(std::size_t n) {
-        if (step_ != 1 || !track_.has(position_, n)) {
-            return {};
-        }
-        const auto bytes = track_.bytes(position_, n);
-        position_ += n;
-        return bytes;
+    // How many more bytes can be read before the track ends.
+    [[nodiscard]] std::size_t remaining() const {
+        return atEnd() ? 0 : (track_.size() - position_ + step_ - 1) / step_;
     }
-    // Whether a read went past the track since the cursor was made.
-    [[nodiscard]] bool overran() const { return overran_; }
+    // Reads the next `n` bytes, or those that remain, into the CRC register, keeping the first
+    // of them in `kept`; returns the register.
+    std::uint16_t take(std::size_t n, std::uint16_t crc, std::span<std::uint8_t> kept) {
+        n = std::min(n, remaining());
+        if (n == 0) {
+            return crc;
+        }
+        const auto bytes = track_.bytes(position_, (n - 1) * step_ + 1);
+        position_ += n * step_;
+        if (step_ == 1) {
+            std::copy_n(bytes.begin(), std::min(kept.size(), n), kept.begin());
+            return crc16(bytes, crc);
+        }
+        for (std::size_t i = 0; i < n; ++i) {
+            const std::uint8_t b = bytes[i * step_];
+            crc = crc16Update(crc, b);
+            if (i < kept.size()) {
+                kept[i] = b;
+            }
+        }
+        return crc;
+    }
 
 private:
     const ByteReader& track_;
     std::size_t position_;
     std::size_t step_;
-    bool overran_ = false;
 };
 
 // Reads the sector whose ID mark is at `position`; its data mark is looked for before
@@ -117,26 +129,16 @@ DataFacts readSector(const ByteReader& track, std::size_t position, std::size_t 
 
     crc = crc16Update(mfm ? kCrc16AfterMfmSync : kCrc16Initial, mark);
     const std::size_t length = std::size_t{128} << std::min<int>(entry.sizeCode, kLargestSizeShift);
-    std::size_t keptCount = 0;
-    if (const auto whole = in.run(length); !whole.empty()) {
-        crc = crc16(whole, crc);
-        keptCount = std::min<std::size_t>(length, kSectorDataBytes);
-        setSectorData(entry, whole.first(keptCount));
-    } else {
-        std::array<std::uint8_t, kSectorDataBytes> kept{};
-        for (std::size_t i = 0; i < length && !in.atEnd(); ++i) {
-            const std::uint8_t b = in.next();
-            crc = crc16Update(crc, b);
-            if (keptCount < kept.size()) {
-                kept[keptCount++] = b;
-            }
-        }
-        setSectorData(entry, std::span<const std::uint8_t>(kept.data(), keptCount));
-    }
+    std::array<std::uint8_t, kSectorDataBytes> kept{};
+    const std::size_t read = std::min(length, in.remaining());
+    const std::size_t keptCount = std::min(read, kept.size());
+    // A field that runs past the track is a CRC error whatever its bytes: those kept are read,
+    // and none is summed.
+    const bool whole = in.remaining() >= length + 2;
+    crc = in.take(whole ? length : keptCount, crc, kept);
+    setSectorData(entry, std::span<const std::uint8_t>(kept.data(), keptCount));
     facts.cutShort = keptCount < std::min<std::size_t>(length, kSectorDataBytes);
-    const std::uint16_t storedDataCrc = in.next16();
-    // Data that runs past the track counts as a data CRC error.
-    if (in.overran() || storedDataCrc != crc) {
+    if (!whole || in.next16() != crc) {
         entry.status |= status::dataCrcError;
         facts.crcError = true;
         text.mark(" CRC");
