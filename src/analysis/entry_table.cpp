@@ -140,8 +140,8 @@ std::vector<std::size_t> sortedListOrder(const std::vector<AnalysedEntry>& entri
         keys.push_back(std::move(key));
     }
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        const int order = keys[a].compare(keys[b]);
-        return order != 0 ? order < 0 : entries[a].row < entries[b].row;
+        const int byKey = keys[a].compare(keys[b]);
+        return byKey != 0 ? byKey < 0 : entries[a].row < entries[b].row;
     });
     return order;
 }
