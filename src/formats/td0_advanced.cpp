@@ -54,7 +54,7 @@ private:
 // --- 2.x: LZSS over a 4096-byte ring, literals and lengths coded by an adaptive Huffman tree,
 // the upper six bits of a position by a fixed prefix code.
 
-constexpr int kRingBytes = 4096;
+constexpr std::size_t kRingBytes = 4096;
 constexpr int kLookAhead = 60;
 constexpr int kThreshold = 2;
 constexpr int kSymbols = 256 + kLookAhead - kThreshold;  // 314
@@ -288,32 +288,33 @@ Expansion expandLzw(std::span<const std::uint8_t> stream, std::size_t maxBytes) 
 Expansion expandLzhuf(std::span<const std::uint8_t> stream, std::size_t maxBytes) {
     Expansion result;
     auto tree = std::make_unique<AdaptiveTree>();
-    std::array<std::uint8_t, kRingBytes> ring{};
-    ring.fill(0x20);
-    int r = kRingBytes - kLookAhead;
+    // The ring is the output itself, behind a ring's worth of the spaces it starts out holding. A
+    // position names a distance back of 1 to a whole ring; the copy goes byte by byte, so a match
+    // may repeat what it is itself writing.
+    std::vector<std::uint8_t>& out = result.bytes;
+    out.assign(kRingBytes, ' ');
     BitInput in(stream);
-    const auto put = [&](std::uint8_t b) {
-        result.bytes.push_back(b);
-        ring[static_cast<std::size_t>(r)] = b;
-        r = (r + 1) % kRingBytes;
-    };
     while (!in.exhausted()) {
         const int symbol = tree->decode(in);
         if (symbol < 256) {
-            put(static_cast<std::uint8_t>(symbol));
+            out.push_back(static_cast<std::uint8_t>(symbol));
         } else {
-            const int length = symbol - 256 + kThreshold + 1;
-            int from = (r - decodePosition(in) - 1 + kRingBytes) % kRingBytes;
-            for (int k = 0; k < length; ++k) {
-                put(ring[static_cast<std::size_t>(from)]);
-                from = (from + 1) % kRingBytes;
+            const auto length = static_cast<std::size_t>(symbol - 256 + kThreshold + 1);
+            const auto distance = static_cast<std::size_t>(decodePosition(in) + 1);
+            const std::size_t at = out.size();
+            out.resize(at + length);
+            std::uint8_t* to = out.data() + at;
+            const std::uint8_t* from = to - distance;
+            for (std::size_t k = 0; k < length; ++k) {
+                to[k] = from[k];
             }
         }
-        if (result.bytes.size() > maxBytes) {
+        if (out.size() - kRingBytes > maxBytes) {
             result.failure = tooLarge(maxBytes);
-            return result;
+            break;
         }
     }
+    out.erase(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(kRingBytes));
     return result;
 }
 

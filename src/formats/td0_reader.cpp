@@ -66,15 +66,21 @@ enum class BlockResult { Complete, FileEnded, Overlong };
 // pattern did not fit.
 bool appendRepeated(std::vector<std::uint8_t>& out, std::span<const std::uint8_t> pattern,
                     std::size_t count, std::size_t length) {
-    for (std::size_t i = 0; i < count && !pattern.empty(); ++i) {
-        for (const std::uint8_t b : pattern) {
-            if (out.size() == length) {
-                return false;
-            }
-            out.push_back(b);
-        }
+    const std::size_t wanted = count * pattern.size();
+    const std::size_t put = std::min(wanted, length - out.size());
+    const std::size_t at = out.size();
+    out.resize(at + put);
+    // One copy of the pattern, then what is written so far copied after itself: a whole number
+    // of patterns each time, so the last, partial copy goes on where the pattern left off.
+    std::uint8_t* to = out.data() + at;
+    std::size_t filled = std::min(pattern.size(), put);
+    std::copy_n(pattern.begin(), filled, to);
+    while (filled < put) {
+        const std::size_t n = std::min(filled, put - filled);
+        std::copy_n(to, n, to + filled);
+        filled += n;
     }
-    return true;
+    return put == wanted;
 }
 
 // Decodes data blocks at `pos` until `length` bytes are complete, the file ends, or a block

@@ -118,6 +118,14 @@ TEST(Td0Reader, BlockEncodings) {
     const auto overlong = loadTd0(image({1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 5, 0, 1, 200, 0, 1, 2, 0xFF}));
     EXPECT_EQ(sectorAt(*overlong.disk, 0, 0, 0).status, 0x43);
     EXPECT_EQ(overlong.disk->trackCount, 1);
+    // What fits of it is kept, the last copy cut where the sector ends: 30 copies of a 6-byte
+    // pattern into 128 bytes.
+    const auto cut = loadTd0(image({1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 5, 0, 2, 3, 30, 1, 2, 3, 4, 5, 6, 0xFF}));
+    const auto& kept = sectorAt(*cut.disk, 0, 0, 0);
+    for (std::size_t i = 0; i < 128; ++i) {
+        ASSERT_EQ(kept.data[i], i % 6 + 1) << i;
+    }
+    EXPECT_EQ(kept.status, 0x43);
 }
 
 TEST(Td0Reader, HeaderRefusalsAndGeometryRules) {
