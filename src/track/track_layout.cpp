@@ -25,6 +25,11 @@ public:
 
     void setFm(bool fm) { fm_ = fm; }
     void put(std::uint8_t b) { layout_.bytes.push_back(TrackByte{b, fm_, false}); }
+    void put(std::span<const std::uint8_t> bytes) {
+        for (const std::uint8_t b : bytes) {
+            put(b);
+        }
+    }
     void put(std::uint8_t b, std::size_t times) {
         layout_.bytes.insert(layout_.bytes.end(), times, TrackByte{b, fm_, false});
     }
@@ -160,11 +165,13 @@ void writeSector(LayoutBuilder& track, const SectorEntry& e, DataState state, st
     const std::uint8_t mark = e.dataAddressMark();
     crc = writeMark(track, fm, mark);
     const std::size_t length = writtenDataBytes(e);
-    for (std::size_t i = 0; i < length; ++i) {
-        // A slot holds 1024 bytes; the rest of a longer sector is padded, under a failing CRC.
-        const std::uint8_t b = i < e.data.size() ? e.data[i] : 0xFF;
-        track.put(b);
-        crc = crc16Update(crc, b);
+    const auto held = std::span<const std::uint8_t>(e.data).first(std::min(length, e.data.size()));
+    track.put(held);
+    crc = crc16(held, crc);
+    // A slot holds 1024 bytes; the rest of a longer sector is padded, under a failing CRC.
+    track.put(0xFF, length - held.size());
+    for (std::size_t i = held.size(); i < length; ++i) {
+        crc = crc16Update(crc, 0xFF);
     }
     if ((e.status & status::dataCrcError) != 0) {
         text.mark(" CRC");
