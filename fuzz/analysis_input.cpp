@@ -7,7 +7,7 @@ namespace svfuzz {
 
 namespace {
 
-std::unique_ptr<sv::DiskImage> baseDisk(int sides) {
+sv::DiskImagePtr baseDisk(int sides) {
     auto disk = sv::makeDiskImage();
     disk->trackCount = kAnalysisCylinders;
     disk->sideCount = static_cast<std::uint8_t>(sides);
@@ -42,7 +42,7 @@ struct Quarter {
 }  // namespace
 
 const sv::DiskImage& layAnalysisInput(std::span<const std::uint8_t> input) {
-    static const std::unique_ptr<sv::DiskImage> bases[2] = {baseDisk(1), baseDisk(2)};
+    static const sv::DiskImagePtr bases[2] = {baseDisk(1), baseDisk(2)};
     static std::vector<Quarter> written;
     const auto quarterOf = [](const Quarter& q) {
         auto& data = q.disk->track(q.side, q.cylinder).sectors[static_cast<std::size_t>(q.slot)].data;

@@ -84,7 +84,11 @@ struct DiskImage {
 };
 
 // The store is large (about 5 MB); it lives on the heap, allocated once, zero-filled.
-[[nodiscard]] std::unique_ptr<DiskImage> makeDiskImage();
+struct DiskImageDeleter {
+    void operator()(DiskImage* disk) const;
+};
+using DiskImagePtr = std::unique_ptr<DiskImage, DiskImageDeleter>;
+[[nodiscard]] DiskImagePtr makeDiskImage();
 
 // Sets every byte to zero: trackCount 0, every slot zero. Costs the tracks written since the last
 // clear, not the whole store.

@@ -52,8 +52,8 @@ inline constexpr const char* kVersionText = "v1.0.15.252";
 // The two disks of a run: the one the commands work on and the source of a merge, and whether
 // the current one holds work that is in no file.
 struct Disks {
-    std::unique_ptr<DiskImage> current = makeDiskImage();
-    std::unique_ptr<DiskImage> mergeSource = makeDiskImage();
+    DiskImagePtr current = makeDiskImage();
+    DiskImagePtr mergeSource = makeDiskImage();
     UnsavedDisk unsaved;
 };
 

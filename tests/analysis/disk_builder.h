@@ -51,7 +51,7 @@ private:
         sv::SectorEntry* entry;
         std::vector<std::uint8_t> bytes;
     };
-    std::unique_ptr<sv::DiskImage> disk_;
+    sv::DiskImagePtr disk_;
     std::deque<Pending> pending_;  // references stay valid as it grows
 };
 

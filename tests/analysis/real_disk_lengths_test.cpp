@@ -22,7 +22,7 @@ namespace {
 namespace fs = std::filesystem;
 
 struct RealDisk {
-    std::unique_ptr<DiskImage> disk;
+    DiskImagePtr disk;
     DiskAnalysis analysis;
 
     const AnalysedEntry* find(const std::string& name) const {

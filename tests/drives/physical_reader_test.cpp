@@ -13,7 +13,7 @@ using svtest::patternedModel2Disk;
 using svtest::RecordingDriver;
 
 struct Outcome {
-    std::unique_ptr<DiskImage> disk = makeDiskImage();
+    DiskImagePtr disk = makeDiskImage();
     TextSink log;
     [[nodiscard]] std::string lastLines(int n) const {
         const std::string& t = log.currentText();

@@ -12,7 +12,7 @@
 namespace svtest {
 
 struct Decoded {
-    std::unique_ptr<sv::DiskImage> disk = sv::makeDiskImage();
+    sv::DiskImagePtr disk = sv::makeDiskImage();
     std::string log;
 };
 

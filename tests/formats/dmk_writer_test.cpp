@@ -9,7 +9,7 @@ namespace sv {
 namespace {
 
 // A disk of one or more cylinders with `count` equal sectors on every track.
-std::unique_ptr<DiskImage> uniformDisk(int cylinders, int sides, int count, int sizeCode, bool fm,
+DiskImagePtr uniformDisk(int cylinders, int sides, int count, int sizeCode, bool fm,
                                        std::uint16_t trackLength = 10560) {
     auto disk = makeDiskImage();
     disk->trackCount = static_cast<std::uint8_t>(cylinders);

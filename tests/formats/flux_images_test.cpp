@@ -13,7 +13,7 @@ namespace sv {
 namespace {
 
 struct Decoded {
-    std::unique_ptr<DiskImage> disk = makeDiskImage();
+    DiskImagePtr disk = makeDiskImage();
     std::string log;
 };
 

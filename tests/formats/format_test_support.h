@@ -13,7 +13,7 @@
 namespace svtest {
 
 struct Loaded {
-    std::unique_ptr<sv::DiskImage> disk = sv::makeDiskImage();
+    sv::DiskImagePtr disk = sv::makeDiskImage();
     std::string log;
 };
 
@@ -31,7 +31,7 @@ inline Loaded loadBytes(BytesLoader load, const std::vector<std::uint8_t>& bytes
 
 // Two cylinders of one side, records 1..4 on each: good sectors (status 0x03) of `sizeCode`,
 // every byte of sector (cylinder, record) being fillOf(cylinder, record).
-inline std::unique_ptr<sv::DiskImage> smallDisk(const std::function<std::uint8_t(int, int)>& fillOf,
+inline sv::DiskImagePtr smallDisk(const std::function<std::uint8_t(int, int)>& fillOf,
                                                 std::uint8_t sizeCode = 0) {
     auto disk = sv::makeDiskImage();
     disk->trackCount = 2;
@@ -49,7 +49,7 @@ inline std::unique_ptr<sv::DiskImage> smallDisk(const std::function<std::uint8_t
     return disk;
 }
 
-inline std::unique_ptr<sv::DiskImage> smallDisk(std::uint8_t fill) {
+inline sv::DiskImagePtr smallDisk(std::uint8_t fill) {
     return smallDisk([fill](int, int) { return fill; });
 }
 

@@ -25,7 +25,7 @@ struct WriterUnderTest {
 
 // Returns the reloaded disk for further checks; nothing when the writer refused the disk, which
 // it may do only with a line saying why.
-inline std::unique_ptr<sv::DiskImage> expectDifferentialRoundTrip(const sv::DiskImage& disk,
+inline sv::DiskImagePtr expectDifferentialRoundTrip(const sv::DiskImage& disk,
                                                                   const WriterUnderTest& writer,
                                                                   const std::string& path) {
     const sv::SavePreflight reported = writer.preflight(disk);

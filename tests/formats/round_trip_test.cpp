@@ -46,7 +46,7 @@ void expectSameSectors(const DiskImage& a, const DiskImage& b, std::uint8_t stat
 constexpr auto kNoIdMark = static_cast<std::uint8_t>(~status::idCrcError);
 
 // Loads `path`, saves it as `out` and loads that again.
-std::unique_ptr<DiskImage> throughFile(const DiskImage& disk, const std::string& out) {
+DiskImagePtr throughFile(const DiskImage& disk, const std::string& out) {
     TextSink log;
     EXPECT_TRUE(findImageSaver(out)(out, disk, log)) << log.currentText();
     auto again = makeDiskImage();

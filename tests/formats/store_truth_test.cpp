@@ -39,7 +39,7 @@ TEST(StoreTruth, DmkIdWithoutDataMarkDoesNotTakeTheNextSectorsData) {
 }
 
 // One sector per cylinder 0 slot, with IDs a DSK table cannot place.
-std::unique_ptr<DiskImage> oddIdsDisk() {
+DiskImagePtr oddIdsDisk() {
     auto disk = svtest::smallDisk([](int c, int r) { return static_cast<std::uint8_t>(16 * c + r); }, 1);
     disk->track(0, 0).sectors[1].cylinder = 0xFF;  // once read back as a free entry
     disk->track(0, 0).sectors[2].cylinder = 80;

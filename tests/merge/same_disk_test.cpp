@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 // A real disk loaded from a temporary copy (the IMD reader writes a side file beside it);
 // nullptr when the shared folder or the file is absent.
-std::unique_ptr<DiskImage> loadReal(const svtest::TempDir& tmp, const std::string& relative) {
+DiskImagePtr loadReal(const svtest::TempDir& tmp, const std::string& relative) {
     const fs::path dir = svtest::realDisksDir();
     if (dir.empty() || !fs::exists(dir / relative)) {
         return nullptr;

@@ -18,7 +18,7 @@ SectorEntry* put(DiskImage& disk, int side, int cylinder, int record, std::uint8
 }
 
 // Four cylinders, two sides: an FM boot track, MFM elsewhere, one side-1 track laid out apart.
-std::unique_ptr<DiskImage> fourCylinders() {
+DiskImagePtr fourCylinders() {
     auto disk = makeDiskImage();
     disk->trackCount = 4;
     disk->sideCount = 2;
