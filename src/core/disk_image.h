@@ -83,7 +83,7 @@ struct DiskImage {
     }
 };
 
-// The store is large (about 5 MB); it lives on the heap, allocated once, zero-filled.
+// The store is large (about 5 MB); it lives on the heap, allocated once, zeroed.
 struct DiskImageDeleter {
     void operator()(DiskImage* disk) const;
 };

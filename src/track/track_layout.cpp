@@ -145,9 +145,7 @@ void writeSector(LayoutBuilder& track, const SectorEntry& e, DataState state, st
     const std::array<std::uint8_t, 4> id{e.cylinder, e.head, e.record, e.sizeCode};
     idMarkAt = track.offset() + (fm ? 6 : 15);
     std::uint16_t crc = crc16(id, writeMark(track, fm, kIdMark));
-    for (const std::uint8_t b : id) {
-        track.put(b);
-    }
+    track.put(id);
     if ((e.status & status::idCrcError) != 0) {
         text.mark(" BadID");  // the ID is written correct; the fault is only reported
     }
